@@ -1,0 +1,106 @@
+#include "CThreadBasic.h"
+
+#include <process.h>
+
+#include "HandleGuard.h"
+
+struct CThreadBasic::ThreadState {
+    CThreadBasic* owner = nullptr;
+    UniqueHandle done;   // manual reset: the thread procedure has returned from the object
+    UniqueHandle stop;   // manual reset: a stop was requested
+};
+
+namespace {
+// The state of the thread that is running this code, for PauseFor().
+thread_local CThreadBasic::ThreadState* t_state = nullptr;
+}
+
+CThreadBasic::CThreadBasic() = default;
+
+CThreadBasic::~CThreadBasic()
+{
+    StopThread();
+    JoinThread();
+}
+
+void CThreadBasic::StartThread(unsigned interval)
+{
+    if (running != 0)
+        return;
+    intervalMs = interval;
+    repeat = 1;
+    startTick = GetTickCount();
+
+    auto state = std::make_shared<ThreadState>();
+    state->owner = this;
+    state->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    doneEvent = state->done.get();
+    current_ = state;
+    threads_.push_back(state);
+    running = 1;
+
+    // The thread owns one reference to its state until it leaves.
+    auto* ref = new std::shared_ptr<ThreadState>(state);
+    const uintptr_t handle = _beginthreadex(nullptr, 0, &CThreadBasic::ThreadProc, ref, 0, nullptr);
+    if (handle == 0) {
+        delete ref;
+        SetEvent(state->done.get());
+        return;
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+void CThreadBasic::StopThread()
+{
+    if (running != 1)
+        return;
+    running = 0;
+    if (current_) {
+        SetEvent(current_->stop.get());
+        WaitForSingleObject(current_->done.get(), 1000);
+    }
+    // The event itself stays alive in the shared state until JoinThread().
+    doneEvent = nullptr;
+}
+
+void CThreadBasic::JoinThread()
+{
+    for (auto& state : threads_) {
+        SetEvent(state->stop.get());
+        WaitForSingleObject(state->done.get(), INFINITE);
+    }
+    threads_.clear();
+}
+
+bool CThreadBasic::PauseFor(DWORD ms) const
+{
+    if (running == 0)
+        return false;
+    if (t_state == nullptr) {
+        Sleep(ms);
+        return running != 0;
+    }
+    return WaitForSingleObject(t_state->stop.get(), ms) == WAIT_TIMEOUT;
+}
+
+unsigned __stdcall CThreadBasic::ThreadProc(void* param)
+{
+    std::shared_ptr<ThreadState> state = std::move(*static_cast<std::shared_ptr<ThreadState>*>(param));
+    delete static_cast<std::shared_ptr<ThreadState>*>(param);
+
+    t_state = state.get();
+    CThreadBasic* self = state->owner;
+    if (self->repeat) {
+        while (self->running) {
+            self->Run();
+            WaitForSingleObject(state->stop.get(), self->intervalMs);
+        }
+    } else {
+        self->Run();
+    }
+    const DWORD exitCode = self->startTick;
+    t_state = nullptr;
+    SetEvent(state->done.get());
+    return exitCode;
+}

@@ -1,0 +1,15 @@
+# Flags every target of the project shares.
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+add_compile_options(-Wall -Wextra)
+
+# Static C/C++ runtime and winpthread: deliverables depend on system DLLs only.
+add_link_options(-static)
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG")
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG")
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE "-s")
+set(CMAKE_SHARED_LINKER_FLAGS_RELEASE "-s")
+
+# Unicode entry points (wWinMain / wmain).
+function(caldris_unicode_entry target)
+  target_link_options(${target} PRIVATE -municode)
+endfunction()
