@@ -1,5 +1,4 @@
 # dist/: what ships, put together from the build.
-set(CALDRIS_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
 add_custom_target(dist ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CALDRIS_DIST_DIR}/skins/theme1
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Caldris> $<TARGET_FILE:QLUI> ${CALDRIS_DIST_DIR}/
