@@ -2,5 +2,6 @@
 add_custom_target(dist ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CALDRIS_DIST_DIR}/skins/theme1
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Caldris> $<TARGET_FILE:QLUI> ${CALDRIS_DIST_DIR}/
-  DEPENDS Caldris QLUI
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CALDRIS_SKIN_DIR} ${CALDRIS_DIST_DIR}/skins/theme1
+  DEPENDS Caldris QLUI caldris_skin
   COMMENT "Assembling dist/")
