@@ -1,0 +1,39 @@
+#pragma once
+#include <windows.h>
+
+#include <utility>
+
+// Move-only owner of an open registry key (RegCloseKey).
+class UniqueRegKey {
+public:
+    UniqueRegKey() = default;
+    explicit UniqueRegKey(HKEY k) : k_(k) {}
+    ~UniqueRegKey() { reset(); }
+    UniqueRegKey(UniqueRegKey&& o) noexcept : k_(std::exchange(o.k_, nullptr)) {}
+    UniqueRegKey& operator=(UniqueRegKey&& o) noexcept
+    {
+        if (this != &o)
+            reset(std::exchange(o.k_, nullptr));
+        return *this;
+    }
+    UniqueRegKey(const UniqueRegKey&) = delete;
+    UniqueRegKey& operator=(const UniqueRegKey&) = delete;
+
+    HKEY get() const { return k_; }
+    explicit operator bool() const { return k_ != nullptr; }
+    // For out-parameters: closes the current key and hands out the slot.
+    HKEY* put()
+    {
+        reset();
+        return &k_;
+    }
+    void reset(HKEY k = nullptr)
+    {
+        if (k_)
+            RegCloseKey(k_);
+        k_ = k;
+    }
+
+private:
+    HKEY k_ = nullptr;
+};

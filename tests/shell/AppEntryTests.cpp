@@ -1,0 +1,275 @@
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "AppEntry.h"
+#include "HandleGuard.h"
+#include "TestLock.h"
+
+namespace {
+
+TEST(SmallScreen, BelowFourteenHundredByEightHundredOnly)
+{
+    EXPECT_TRUE(IsSmallScreen(1366, 768));
+    EXPECT_TRUE(IsSmallScreen(1399, 1080));
+    EXPECT_TRUE(IsSmallScreen(1920, 799));
+    EXPECT_FALSE(IsSmallScreen(1400, 800));
+    EXPECT_FALSE(IsSmallScreen(1920, 1080));
+}
+
+TEST(SmallScreen, RuleFollowsThePrimaryScreen)
+{
+    const bool small = IsSmallScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(ApplySmallScreenDpiRule(), small);
+}
+
+TEST(HideSwitch, PlainCaseSensitiveSubstring)
+{
+    EXPECT_TRUE(HasHideSwitch(L"-hide"));
+    EXPECT_TRUE(HasHideSwitch(L"\"C:\\Program Files\\Vantrel Glimra.exe\" -hide"));
+    EXPECT_TRUE(HasHideSwitch(L"x.exe -hideout"));
+    EXPECT_FALSE(HasHideSwitch(L"x.exe -hidden"));  // "-hidd...": no "-hide" in it
+    EXPECT_TRUE(HasHideSwitch(L"x.exe --hide-me now"));
+    EXPECT_FALSE(HasHideSwitch(L"x.exe -HIDE"));
+    EXPECT_FALSE(HasHideSwitch(L"x.exe -Hide"));
+    EXPECT_FALSE(HasHideSwitch(L"x.exe /hide"));
+    EXPECT_FALSE(HasHideSwitch(L""));
+    EXPECT_FALSE(HasHideSwitch(nullptr));
+}
+
+TEST(MainWindowRectangle, BottomRightTwoPixelsIn)
+{
+    const RECT r = MainWindowRect(RECT{0, 0, 1920, 1040});
+    EXPECT_EQ(r.left, 1418);
+    EXPECT_EQ(r.top, 688);
+    EXPECT_EQ(r.right, 1918);
+    EXPECT_EQ(r.bottom, 1038);
+
+    const RECT shifted = MainWindowRect(RECT{100, 50, 1124, 768});
+    EXPECT_EQ(shifted.right - shifted.left, 500);
+    EXPECT_EQ(shifted.bottom - shifted.top, 350);
+    EXPECT_EQ(shifted.right, 1122);
+    EXPECT_EQ(shifted.bottom, 766);
+}
+
+TEST(MainWindowRectangle, UsesTheCurrentWorkArea)
+{
+    RECT work = {};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    const RECT r = MainWindowRect();
+    const RECT expected = MainWindowRect(work);
+    EXPECT_TRUE(EqualRect(&r, &expected));
+}
+
+TEST(InstanceMutex, SecondTakerSeesTheFirst)
+{
+    CrossProcessLock lock(L"CaldrisTest.InstanceMutex");
+    bool running = true;
+    UniqueHandle first = CreateInstanceMutex(running);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(running);
+
+    UniqueHandle second = CreateInstanceMutex(running);
+    EXPECT_TRUE(running);
+    EXPECT_FALSE(second);
+
+    first.reset();
+    UniqueHandle third = CreateInstanceMutex(running);
+    EXPECT_FALSE(running);
+    EXPECT_TRUE(third);
+}
+
+// A plain top-level window, hidden; destroyed with the object.
+class TopWindow {
+public:
+    TopWindow()
+    {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"CaldrisEntryTestWindow";
+        RegisterClassW(&wc);
+        hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"entry test", WS_POPUP, 10, 10, 200,
+                               100, nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    ~TopWindow()
+    {
+        RemovePropW(hwnd, L"Vantrel Glimra");
+        DestroyWindow(hwnd);
+    }
+    HWND hwnd;
+};
+
+TEST(ActivateRunningInstance, ShowsTheMarkedHiddenWindow)
+{
+    CrossProcessLock lock(L"CaldrisTest.WindowProperty");
+    TopWindow unmarked;
+    TopWindow marked;
+    ASSERT_TRUE(marked.hwnd);
+    SetPropW(marked.hwnd, L"Vantrel Glimra", reinterpret_cast<HANDLE>(1));
+    ASSERT_FALSE(IsWindowVisible(marked.hwnd));
+
+    EXPECT_TRUE(ActivateRunningInstance());
+    EXPECT_TRUE(IsWindowVisible(marked.hwnd));
+    EXPECT_FALSE(IsWindowVisible(unmarked.hwnd));
+}
+
+TEST(ActivateRunningInstance, WindowWithoutThePropertyStaysHidden)
+{
+    CrossProcessLock lock(L"CaldrisTest.WindowProperty");
+    TopWindow unmarked;
+    ActivateRunningInstance();
+    EXPECT_FALSE(IsWindowVisible(unmarked.hwnd));
+}
+
+bool DebugPrivilegeEnabled()
+{
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+        return false;
+    UniqueHandle token(raw);
+    LUID debug = {};
+    LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &debug);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenPrivileges, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (!GetTokenInformation(token.get(), TokenPrivileges, buffer.data(), size, &size))
+        return false;
+    const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+        const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
+        if (p.Luid.LowPart == debug.LowPart && p.Luid.HighPart == debug.HighPart)
+            return (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+    return false;
+}
+
+TEST(DebugPrivilege, RaisesPriorityAndEnablesThePrivilege)
+{
+    EXPECT_TRUE(EnableDebugPrivilege());
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+    EXPECT_TRUE(DebugPrivilegeEnabled());
+}
+
+// Copies of the idle helper program under a chosen file name, started and
+// ended by the tests.
+class SensorServerProcesses : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring dir(self);
+        dir.erase(dir.find_last_of(L'\\') + 1);
+        idle_ = dir + L"shell_idle_process.exe";
+        ASSERT_NE(GetFileAttributesW(idle_.c_str()), INVALID_FILE_ATTRIBUTES);
+
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"caldris-entry-" + std::to_wstring(GetCurrentProcessId());
+        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+    }
+
+    void TearDown() override
+    {
+        for (UniqueHandle& p : processes_) {
+            TerminateProcess(p.get(), 1);
+            WaitForSingleObject(p.get(), 5000);
+        }
+        processes_.clear();
+        for (const std::wstring& f : files_)
+            DeleteFileW(f.c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+
+    // Starts a copy named fileName; returns its index in processes_.
+    size_t Start(const std::wstring& fileName)
+    {
+        const std::wstring path = folder_ + L"\\" + fileName;
+        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            EXPECT_TRUE(CopyFileW(idle_.c_str(), path.c_str(), TRUE));
+            files_.push_back(path);
+        }
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        std::wstring cmd = L"\"" + path + L"\"";
+        EXPECT_TRUE(CreateProcessW(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &si, &pi));
+        CloseHandle(pi.hThread);
+        processes_.emplace_back(pi.hProcess);
+        ids_.push_back(pi.dwProcessId);
+        return processes_.size() - 1;
+    }
+
+    // Order of our processes in the system's process list.
+    std::vector<size_t> ListOrder()
+    {
+        std::vector<size_t> order;
+        UniqueHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W e = {};
+        e.dwSize = sizeof(e);
+        for (BOOL more = Process32FirstW(snap.get(), &e); more; more = Process32NextW(snap.get(), &e))
+            for (size_t i = 0; i < ids_.size(); ++i)
+                if (ids_[i] == e.th32ProcessID)
+                    order.push_back(i);
+        return order;
+    }
+
+    bool Ended(size_t i, DWORD waitMs)
+    {
+        return WaitForSingleObject(processes_[i].get(), waitMs) == WAIT_OBJECT_0;
+    }
+
+    DWORD ExitCode(size_t i)
+    {
+        DWORD code = 12345;
+        GetExitCodeProcess(processes_[i].get(), &code);
+        return code;
+    }
+
+    CrossProcessLock lock_{L"CaldrisTest.SensorServer"};
+    std::wstring idle_;
+    std::wstring folder_;
+    std::vector<std::wstring> files_;
+    std::vector<UniqueHandle> processes_;
+    std::vector<DWORD> ids_;
+};
+
+TEST_F(SensorServerProcesses, EndsOnlyTheFirstListedMatchEachTime)
+{
+    Start(L"OpenHardwareMonitorServer.exe");
+    Start(L"OpenHardwareMonitorServer.exe");
+    const std::vector<size_t> order = ListOrder();
+    ASSERT_EQ(order.size(), 2u);
+
+    EXPECT_TRUE(TerminateProcessByName(kSensorServerProcess));
+    EXPECT_TRUE(Ended(order[0], 10000));
+    EXPECT_EQ(ExitCode(order[0]), 0u);
+    EXPECT_FALSE(Ended(order[1], 0));
+
+    EXPECT_TRUE(TerminateProcessByName(kSensorServerProcess));
+    EXPECT_TRUE(Ended(order[1], 10000));
+    EXPECT_EQ(ExitCode(order[1]), 0u);
+}
+
+TEST_F(SensorServerProcesses, MatchesAnyLetterCase)
+{
+    const size_t p = Start(L"openHARDWAREmonitorserver.EXE");
+    EXPECT_TRUE(TerminateProcessByName(kSensorServerProcess));
+    EXPECT_TRUE(Ended(p, 10000));
+}
+
+TEST_F(SensorServerProcesses, OtherNamesAreLeftRunning)
+{
+    const size_t p = Start(L"OpenHardwareMonitorServer2.exe");
+    EXPECT_TRUE(TerminateProcessByName(kSensorServerProcess));
+    EXPECT_TRUE(TerminateProcessByName(L"no-such-program.exe"));
+    EXPECT_FALSE(Ended(p, 200));
+}
+
+}  // namespace
