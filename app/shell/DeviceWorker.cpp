@@ -1,5 +1,26 @@
 #include "DeviceWorker.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "DeviceNotice.h"
+#include "DisplayReport.h"
+#include "HidDeviceManager.h"
+#include "IDeviceView.h"
+#include "SensorMapping.h"
+#include "SensorSnapshot.h"
+
+namespace {
+
+void DebugText(const wchar_t* format, int value)
+{
+    wchar_t text[128];
+    swprintf(text, sizeof(text) / sizeof(text[0]), format, value);
+    OutputDebugStringW(text);
+}
+
+}  // namespace
+
 DeviceWorker::~DeviceWorker()
 {
     ShutdownWorker();
@@ -74,4 +95,111 @@ void DeviceWorker::RunCommand(int code)
     default:
         break;  // unknown codes are dropped
     }
+}
+
+void DeviceWorker::Connect()
+{
+    deviceConnected = 0;
+    HidDeviceManager& hid = HidDeviceManager::Instance();
+    hid.ClearFilters();
+    hid.AddFilter(HidDeviceManager::kCoolerVendorId, HidDeviceManager::kCoolerProductId, L"", 1);
+    hid.CloseAll();
+    hid.OpenAll();
+    hid.SetListOpen();
+
+    const int count = static_cast<int>(hid.DeviceCount());
+    if (count == 0) {
+        if (deviceView != nullptr)
+            deviceView->SetDeviceCountText(L"Device:0");
+        fwVersionKnown = 0;
+        fwVersion = -1;
+        if (deviceView != nullptr)
+            deviceView->UpdateFwVersionText();
+    } else {
+        deviceConnected = 1;
+        if (deviceView != nullptr) {
+            wchar_t text[32];
+            swprintf(text, sizeof(text) / sizeof(text[0]), L"Device:%d", count);
+            deviceView->SetDeviceCountText(text);
+        }
+        CheckVersionAfterConnect();
+        if (deviceView != nullptr)
+            deviceView->UpdateFwVersionText();
+    }
+
+    if (sensorSnapshot == nullptr)
+        MapSnapshot();
+}
+
+void DeviceWorker::MapSnapshot()
+{
+    HANDLE mapping = nullptr;
+    void* view = nullptr;
+    bool created = false;
+    const bool mapped = MapSensorSnapshot(mapping, view, created);
+    snapshotMapping_.reset(mapping);
+    if (!mapped)
+        return;
+    // The view stays mapped for the life of the process: other threads keep
+    // reading through sensorSnapshot.
+    if (created)
+        memset(view, 0, sizeof(SensorSnapshot));
+    sensorSnapshot = static_cast<SensorSnapshot*>(view);
+}
+
+void DeviceWorker::CheckVersionAfterConnect()
+{
+    int version = -1;
+    HidDeviceManager::Instance().ReadFirmwareVersion(version);
+    fwVersion = version;
+    fwVersionKnown = 1;
+    DebugText(L"Check version after connect: %d", version);
+    if (version == 0) {
+        OutputDebugStringW(L"Version 0 detected, trigger upgrade");
+        RequestFirmwareUpgradePrompt();
+    } else {
+        DebugText(L"Version not 0 (%d), enter main flow", version);
+    }
+}
+
+void DeviceWorker::PushDisplay()
+{
+    PushDisplayValue();
+}
+
+void DeviceWorker::PushDisplayValue()
+{
+    if (fwVersion == 0) {
+        OutputDebugStringW(L"FW version 0 detected, pausing main flow");
+        return;
+    }
+    if (firmwareUpgrading) {
+        OutputDebugStringW(L"Upgrading, pausing main flow");
+        return;
+    }
+    const DisplayReportBytes report = BuildDisplayReport(sensorSnapshot, ledSwitch, deviceType, tempeType);
+    HidDeviceManager::Instance().SendFeature(report.data(), report.size());
+    PauseFor(1000);
+}
+
+bool DeviceWorker::ProbeInterface(const wchar_t* path)
+{
+    return ProbeCoolerInterface(path);
+}
+
+void DeviceWorker::OnDeviceChange(WPARAM event, LPARAM data)
+{
+    const DeviceNotice notice = ClassifyDeviceNotice(event, data);
+    switch (notice.kind) {
+    case DeviceNoticeKind::Ignore:
+        return;
+    case DeviceNoticeKind::Arrival:
+        if (ProbeInterface(notice.path.c_str()))
+            PushCommand(kCmdConnect);
+        break;
+    case DeviceNoticeKind::Removal:
+        deviceConnected = 0;
+        break;
+    }
+    PushCommand(kCmdConnect);
 }

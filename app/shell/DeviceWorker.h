@@ -5,8 +5,10 @@
 #include <mutex>
 
 #include "CThreadBasic.h"
+#include "HandleGuard.h"
 
 struct SensorSnapshot;
+class IDeviceView;
 
 // Worker command codes queued by the UI thread.
 enum WorkerCommand : int {
@@ -35,6 +37,11 @@ public:
 
     size_t PendingCommands() const;
 
+    // WM_DEVICECHANGE of the main window (UI thread): a cooler interface that
+    // arrives queues a connect (two when it probes as the display collection);
+    // one that leaves stops the push at once and queues a connect.
+    void OnDeviceChange(WPARAM event, LPARAM data);
+
     volatile BYTE deviceConnected = 0;
     volatile int fwVersion = 0;
     volatile int fwVersionKnown = 0;
@@ -43,17 +50,35 @@ public:
     volatile int deviceType = 0;  // 0 CPU, 1 GPU
     volatile int tempeType = 0;   // 0 Celsius, 1 Fahrenheit
     SensorSnapshot* volatile sensorSnapshot = nullptr;
+    // The labels the connect command sets; null: none. Called on the worker thread.
+    IDeviceView* deviceView = nullptr;
 
 protected:
-    // The command handlers; each runs on the worker thread. The base versions do
-    // nothing, so a build without a feature simply skips its command.
-    virtual void Connect() {}
+    // The command handlers; each runs on the worker thread. Where a base version
+    // does nothing, a build without that feature simply skips its command.
+    // Connect: re-enumerate and open the coolers, read the firmware version, set
+    // the labels, map the shared sensor record.
+    virtual void Connect();
     virtual void CheckSoftware(bool /*silent*/) {}
     virtual void CheckFirmware(bool /*silent*/) {}
     virtual void UpdateSoftware() {}
     virtual void UpgradeFirmware() {}
     virtual void CloseUpgradeProgress() {}
-    virtual void PushDisplay() {}
+    // The idle-cycle display update: PushDisplayValue.
+    virtual void PushDisplay();
+
+    // Reads the connected cooler's firmware version into fwVersion (-1 when the
+    // read gives nothing) and marks it known. Worker thread.
+    void CheckVersionAfterConnect();
+    // A freshly connected cooler reports version 0 (no valid firmware): the
+    // update service offers the firmware upgrade from here. Worker thread.
+    virtual void RequestFirmwareUpgradePrompt() {}
+    // The arrival probe of OnDeviceChange; UI thread.
+    virtual bool ProbeInterface(const wchar_t* path);
+
+    // One display report to every open cooler, then a 1000 ms pause. Paused
+    // (returns at once) while fwVersion is 0 or an upgrade runs. Worker thread.
+    void PushDisplayValue();
 
     // Stops and joins the thread; derived destructors call it first so Run()
     // never reaches a half-destroyed object.
@@ -63,6 +88,9 @@ private:
     bool TakeCommand(int& code);
     void RunCommand(int code);
 
+    void MapSnapshot();
+
+    UniqueHandle snapshotMapping_;  // kept, with its view, for the life of the object
     mutable std::mutex queueLock_;
     std::deque<int> commandQueue;
 };
