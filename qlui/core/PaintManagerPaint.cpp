@@ -1,0 +1,254 @@
+// PaintManager: the paint cycle, invalidation and the window background.
+#include "PaintManager.h"
+
+#include "MControl.h"
+#include "MRender.h"
+#include "Manager.h"
+#include "ScopedLock.h"
+
+namespace {
+
+bool Intersects(const RECT& a, const RECT& b)
+{
+    RECT common;
+    return ::IntersectRect(&common, &a, &b) != FALSE;
+}
+
+// Pixel (x, y) of a bottom-up 32-bit DIB of width cx and height cy.
+BYTE* PixelAt(BYTE* bits, int cx, int cy, int x, int y)
+{
+    return bits + (static_cast<size_t>(cy - 1 - y) * static_cast<size_t>(cx) + static_cast<size_t>(x)) * 4;
+}
+
+Gdiplus::Color Opaque254(COLORREF colour)
+{
+    return Gdiplus::Color(0xFE, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+}
+
+} // namespace
+
+LRESULT PaintManager::OnPaint()
+{
+    if (::IsIconic(m_hWndPaint))
+        return 1;
+    CRect update;
+    if (!::GetUpdateRect(m_hWndPaint, &update, FALSE))
+        return 0;
+    CRect client;
+    ::GetClientRect(m_hWndPaint, &client);
+    int cx = client.Width();
+    int cy = client.Height();
+
+    PAINTSTRUCT ps;
+    HDC paintDC = ::BeginPaint(m_hWndPaint, &ps);
+    HDC screenDC = ::GetDC(m_hWndPaint);
+    HDC memDC = ::CreateCompatibleDC(screenDC);
+    BYTE* bits = nullptr;
+    HBITMAP frame = cx > 0 && cy > 0 ? MRender::CreateARGB32Bitmap(screenDC, cx, cy, &bits) : nullptr;
+    if (frame != nullptr && bits != nullptr) {
+        HGDIOBJ displaced = ::SelectObject(memDC, frame);
+        int saved = ::SaveDC(memDC);
+        RenderFrame(memDC, bits, cx, cy, update);
+        ::RestoreDC(memDC, saved);
+        if (m_bLayered) {
+            ::SetWindowLongW(m_hWndPaint, GWL_EXSTYLE, ::GetWindowLongW(m_hWndPaint, GWL_EXSTYLE) | WS_EX_LAYERED);
+            SIZE size = {cx, cy};
+            POINT source = {0, 0};
+            BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+            ::UpdateLayeredWindow(m_hWndPaint, screenDC, nullptr, &size, memDC, &source, 0, &blend, ULW_ALPHA);
+        } else {
+            ::BitBlt(paintDC, update.left, update.top, update.Width(), update.Height(), memDC, update.left,
+                     update.top, SRCCOPY);
+        }
+        ::SelectObject(memDC, displaced);
+    }
+    if (frame != nullptr)
+        ::DeleteObject(frame);
+    ::DeleteDC(memDC);
+    ::ReleaseDC(m_hWndPaint, screenDC);
+    ::EndPaint(m_hWndPaint, &ps);
+    if (m_nPaintPause > 0)
+        ::Sleep(m_nPaintPause);
+    return 1;
+}
+
+void PaintManager::RenderFrame(HDC memDC, BYTE* bits, int cx, int cy, const CRect& requested)
+{
+    CRect client(0, 0, cx, cy);
+    CRect update;
+    if (!update.IntersectRect(&requested, &client))
+        return;
+    if (m_bLayered) {
+        for (int y = update.top; y < update.bottom; ++y)
+            ZeroMemory(PixelAt(bits, cx, cy, update.left, y), static_cast<size_t>(update.Width()) * 4);
+    }
+    {
+        Gdiplus::Graphics graphics(memDC);
+        if (m_pBkImage != nullptr) {
+            DrawBackImage(graphics, client);
+        } else {
+            Gdiplus::SolidBrush border(Opaque254(m_crBorder));
+            graphics.FillRectangle(&border, 0, 0, cx, cy);
+            Gdiplus::SolidBrush fill(Opaque254(m_crFill));
+            graphics.FillRectangle(&fill, 1, 1, cx - 2, cy - 2);
+        }
+        graphics.Flush(Gdiplus::FlushIntentionSync);
+    }
+    CRect target = m_bLayered ? client : update;
+    DrawControl(memDC, target);
+    DrawMessageStrip(memDC, target);
+    DrawCaret(memDC, target);
+    ::GdiFlush();
+    if (m_bLayered) {
+        // GDI leaves alpha at 0 where it draws: make those pixels opaque.
+        for (int y = update.top; y < update.bottom; ++y) {
+            BYTE* pixel = PixelAt(bits, cx, cy, update.left, y);
+            for (int x = update.left; x < update.right; ++x, pixel += 4) {
+                if (pixel[3] == 0 && (pixel[0] | pixel[1] | pixel[2]) != 0)
+                    pixel[3] = 255;
+            }
+        }
+    }
+    if (m_pPaintObserver != nullptr)
+        m_pPaintObserver(m_pPaintObserverUser, bits, cx, cy, update);
+}
+
+void PaintManager::SetPaintObserver(PaintObserver observer, void* user)
+{
+    m_pPaintObserver = observer;
+    m_pPaintObserverUser = user;
+}
+
+void PaintManager::DrawBackImage(Gdiplus::Graphics& graphics, const CRect& client)
+{
+    if (m_backMode == BACKMODE_STRETCH) {
+        graphics.DrawImage(m_pBkImage, Gdiplus::Rect(0, 0, client.Width(), client.Height()), 0, 0, m_nBkWidth,
+                           m_nBkHeight, Gdiplus::UnitPixel);
+    } else if (m_backMode == BACKMODE_FRAME) {
+        MRender::DrawImageFrame(graphics, m_pBkImage, client, 0, 0, m_nBkWidth, m_nBkHeight, m_nBackParam);
+    }
+}
+
+void PaintManager::DrawControl(HDC dc, const CRect& rect)
+{
+    HDC target = dc;
+    {
+        ScopedLock lock(m_csAreas);
+        for (size_t i = 0; i < m_areas.size(); ++i)
+            m_areas[i]->Draw(target, rect);
+    }
+    ScopedLock lock(m_csControls);
+    for (size_t i = 0; i < m_controls.size(); ++i)
+        m_controls[i]->Draw(target, rect);
+}
+
+void PaintManager::Invalidate()
+{
+    if (m_hWndPaint != nullptr)
+        ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+}
+
+void PaintManager::InvalidateRect(CRect rect, BOOL erase)
+{
+    if (m_hWndPaint == nullptr)
+        return;
+    if (m_bLayered)
+        ::InvalidateRect(m_hWndPaint, nullptr, TRUE);
+    else
+        ::InvalidateRect(m_hWndPaint, &rect, erase);
+}
+
+LRESULT PaintManager::OnControlUpdate(CRect rect, BOOL mark, MControl* control)
+{
+    if (control == nullptr)
+        return 0;
+    if (mark)
+        control->SetUpdate(0, m_crFill);
+    CRect region = rect;
+    if (m_bInit) {
+        bool above = false;
+        for (auto [list, cs] : {std::pair{&m_areas, &m_csAreas}, std::pair{&m_controls, &m_csControls}}) {
+            ScopedLock lock(*cs);
+            for (size_t i = 0; i < list->size(); ++i) {
+                MControl* other = (*list)[i];
+                if (other == control) {
+                    above = true;
+                    continue;
+                }
+                CRect otherRect = other->GetRect();
+                if (above && other->IsVisible() && Intersects(otherRect, rect)) {
+                    other->SetUpdate(0, m_crFill);
+                    region.UnionRect(&region, &otherRect);
+                }
+            }
+        }
+    }
+    if (m_hWndPaint != nullptr) {
+        if (m_bLayered)
+            ::InvalidateRect(m_hWndPaint, nullptr, TRUE);
+        else
+            ::InvalidateRect(m_hWndPaint, &region, FALSE);
+    }
+    return 0;
+}
+
+HBITMAP PaintManager::GetDropBitmap(MControl* control, const CRect& rect, COLORREF colour)
+{
+    if (control == nullptr)
+        return nullptr;
+    CRect controlRect = control->GetRect();
+    HDC screen = ::GetDC(m_hWndPaint);
+    HDC drawDC = ::CreateCompatibleDC(screen);
+    HBITMAP canvas = ::CreateCompatibleBitmap(screen, controlRect.right, controlRect.bottom);
+    HGDIOBJ oldCanvas = ::SelectObject(drawDC, canvas);
+    HDC drawTarget = drawDC;
+    MRender::FillSolidRect(drawTarget, 0, 0, controlRect.right, controlRect.bottom, colour);
+    control->Draw(drawTarget, controlRect);
+
+    HDC copyDC = ::CreateCompatibleDC(screen);
+    HBITMAP result = MRender::CreateARGB32Bitmap(screen, rect.Width(), rect.Height(), nullptr);
+    HGDIOBJ oldResult = ::SelectObject(copyDC, result);
+    ::BitBlt(copyDC, 0, 0, rect.Width(), rect.Height(), drawDC, controlRect.left + rect.left,
+             controlRect.top + rect.top, SRCCOPY);
+    ::SelectObject(copyDC, oldResult);
+    ::DeleteDC(copyDC);
+    ::SelectObject(drawDC, oldCanvas);
+    ::DeleteObject(canvas);
+    ::DeleteDC(drawDC);
+    ::ReleaseDC(m_hWndPaint, screen);
+    return result;
+}
+
+BOOL PaintManager::LoadBKImage(CString file)
+{
+    delete m_pBkImage;
+    m_pBkImage = MRender::LoadImageFromFile(GetSkinFolder() + file);
+    if (m_pBkImage == nullptr)
+        return FALSE;
+    m_nBkWidth = static_cast<int>(m_pBkImage->GetWidth());
+    m_nBkHeight = static_cast<int>(m_pBkImage->GetHeight());
+    return TRUE;
+}
+
+BOOL PaintManager::LoadBKImage(UINT id, CString type)
+{
+    delete m_pBkImage;
+    m_pBkImage = MRender::LoadImageFromIDResource(id, type, Manager::GetInstance());
+    if (m_pBkImage == nullptr)
+        return FALSE;
+    m_nBkWidth = static_cast<int>(m_pBkImage->GetWidth());
+    m_nBkHeight = static_cast<int>(m_pBkImage->GetHeight());
+    return TRUE;
+}
+
+void PaintManager::SetBackMode(enumBackMode mode, int param)
+{
+    m_backMode = mode;
+    m_nBackParam = param;
+}
+
+void PaintManager::SetBackColor(COLORREF fill, COLORREF border)
+{
+    m_crFill = fill;
+    m_crBorder = border;
+}

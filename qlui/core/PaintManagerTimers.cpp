@@ -1,0 +1,124 @@
+// PaintManager: control timers, the animation timer and WM_TIMER dispatch.
+#include "PaintManager.h"
+
+#include <algorithm>
+
+#include "MControl.h"
+#include "ScopedLock.h"
+
+BOOL PaintManager::SetTimer(MControl* control, UINT key, UINT elapse)
+{
+    ScopedLock lock(m_csTimers);
+    for (TIMERINFO* record : m_timers) {
+        if (record->hWnd != m_hWndPaint || record->control != control || record->key != key)
+            continue;
+        if (!record->killed)
+            return FALSE;
+        if (::SetTimer(m_hWndPaint, record->id, elapse, nullptr) == 0)
+            return FALSE;
+        record->killed = FALSE;
+        return TRUE;
+    }
+    UINT id = (m_nLastTimerId + 1) % 240;
+    m_nLastTimerId = id;
+    if (::SetTimer(m_hWndPaint, id, elapse, nullptr) == 0)
+        return FALSE;
+    m_timers.push_back(new TIMERINFO{m_hWndPaint, key, id, FALSE, control});
+    return TRUE;
+}
+
+BOOL PaintManager::KillTimer(MControl* control, UINT key)
+{
+    ScopedLock lock(m_csTimers);
+    for (TIMERINFO* record : m_timers) {
+        if (record->hWnd == m_hWndPaint && record->control == control && record->key == key && !record->killed) {
+            if (::IsWindow(m_hWndPaint))
+                ::KillTimer(m_hWndPaint, record->id);
+            record->killed = TRUE;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+void PaintManager::KillTimer(MControl* control)
+{
+    ScopedLock lock(m_csTimers);
+    for (size_t i = 0; i < m_timers.size();) {
+        TIMERINFO* record = m_timers[i];
+        if (record->hWnd == m_hWndPaint && record->control == control) {
+            if (!record->killed && ::IsWindow(record->hWnd))
+                ::KillTimer(record->hWnd, record->id);
+            delete record;
+            m_timers.erase(m_timers.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            ++i;
+        }
+    }
+}
+
+void PaintManager::ClearTimers()
+{
+    ScopedLock lock(m_csTimers);
+    for (TIMERINFO* record : m_timers) {
+        if (!record->killed && ::IsWindow(record->hWnd))
+            ::KillTimer(record->hWnd, record->id);
+        delete record;
+    }
+    m_timers.clear();
+}
+
+UINT PaintManager::SetMTimer(UINT elapse)
+{
+    m_nMTimerId = RKTimer::SetTimer(elapse);
+    return m_nMTimerId;
+}
+
+void PaintManager::KillMTimer(UINT id) { RKTimer::KillTimer(id); }
+void PaintManager::KillMTimer() { RKTimer::KillTimer(); }
+
+BOOL PaintManager::AddMTimer(MControl* control)
+{
+    ScopedLock lock(m_csAnim);
+    m_animControls.push_back(control);
+    return TRUE;
+}
+
+BOOL PaintManager::DeleteFSTimer(MControl* control)
+{
+    ScopedLock lock(m_csAnim);
+    auto it = std::find(m_animControls.begin(), m_animControls.end(), control);
+    if (it == m_animControls.end())
+        return FALSE;
+    m_animControls.erase(it);
+    return TRUE;
+}
+
+// Runs on the multimedia timer thread.
+void PaintManager::OnMTimer(UINT id)
+{
+    if (id != m_nMTimerId)
+        return;
+    ScopedLock lock(m_csAnim);
+    for (size_t i = 0; i < m_animControls.size(); ++i)
+        m_animControls[i]->OnTimer();
+}
+
+void PaintManager::OnTimerMsg(UINT id)
+{
+    if (id == kCaretTimerId) {
+        InvalidateRect(m_rcCaret, FALSE);
+        m_bCaretPhase = !m_bCaretPhase;
+        return;
+    }
+    if (id == kMsgShowTimerId || id == kMsgFadeTimerId || id == kMsgProgressTimerId) {
+        OnMessageTimer(id);
+        return;
+    }
+    ScopedLock lock(m_csTimers);
+    for (size_t i = 0; i < m_timers.size(); ++i) {
+        TIMERINFO* record = m_timers[i];
+        if (!record->killed && record->id == id)
+            record->control->OnTimer();
+    }
+}
