@@ -95,6 +95,8 @@ int Log(VCoolerControl& control, uint64_t from)
 int Serve(VCoolerControl& control, bool window)
 {
     control.RequestStop(false);
+    wprintf(L"serving channel %ls\n", VCoolerChannel::Current().Name().c_str());
+    fflush(stdout);
     if (window) {
         SevenSegmentWindow display(control);
         if (!display.Create(GetModuleHandleW(nullptr)))
