@@ -1,0 +1,50 @@
+#include "SensorBinding.h"
+
+#include "SensorTrace.h"
+
+namespace {
+template <typename Fn>
+Fn Entry(HMODULE module, WORD ordinal)
+{
+    if (module == nullptr)
+        return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
+}
+}  // namespace
+
+bool BindSensorLibrary(SensorLibraryBinding& b, SensorTrace& trace)
+{
+    b.sensorLibraryReady = 0;
+    b.bound = false;
+    HMODULE module = LoadLibraryA(b.libraryName.c_str());
+    if (module != nullptr && module == b.sensorLibrary) {
+        // Already loaded by an earlier pass: keep a single reference.
+        FreeLibrary(module);
+    } else if (module != nullptr) {
+        b.sensorLibrary = module;
+    }
+
+    b.initialise = Entry<SensorInitialiseFn>(module, kOrdinalInitialise);
+    b.deviceCount = Entry<SensorDeviceCountFn>(module, kOrdinalDeviceCount);
+    b.refresh = Entry<SensorRefreshFn>(module, kOrdinalRefresh);
+    b.selectDevice = Entry<SensorSelectDeviceFn>(module, kOrdinalSelectDevice);
+    b.deviceName = Entry<SensorDeviceNameFn>(module, kOrdinalDeviceName);
+    b.readReading = Entry<SensorReadReadingFn>(module, kOrdinalReadReading);
+    b.spare398 = Entry<SensorSpareFn>(module, kOrdinalSpare398);
+    b.spare613 = Entry<SensorSpareFn>(module, kOrdinalSpare613);
+    if (!b.initialise || !b.deviceCount || !b.refresh || !b.selectDevice || !b.deviceName || !b.readReading ||
+        !b.spare398 || !b.spare613) {
+        trace.Line("CANNOT LOAD DLL\n");
+        return false;
+    }
+    b.bound = true;
+
+    const int rc = b.initialise(kSensorInterfaceVersion);
+    if (rc == 0) {
+        trace.Line("INIT OK\n");
+        b.sensorLibraryReady = 1;
+    } else {
+        trace.Format("INIT FAILED %d\n", rc);
+    }
+    return true;
+}

@@ -1,0 +1,144 @@
+// The shared record "qelmar_hardware_mapfile" across processes; the tests use
+// records of their own names so that parallel test processes never meet.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "CHWiNFOThread.h"
+#include "DeviceWorker.h"
+#include "SensorMapping.h"
+#include "SensorSnapshot.h"
+#include "SensorTestSupport.h"
+
+namespace {
+
+std::wstring Wide(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+// The number after "key": in the tool's JSON output.
+double JsonValue(const std::string& json, const std::string& key)
+{
+    const size_t at = json.find("\"" + key + "\":");
+    if (at == std::string::npos)
+        return -1000.0;
+    return std::strtod(json.c_str() + at + key.size() + 3, nullptr);
+}
+
+TEST(SharedRecord, CreatedZeroedThenSharedInProcess)
+{
+    const std::string name = UniqueNarrowName("glimra-record");
+    HANDLE mapping = nullptr;
+    void* view = nullptr;
+    bool created = false;
+    ASSERT_TRUE(MapSensorSnapshot(name.c_str(), mapping, view, created));
+    EXPECT_TRUE(created);
+    const auto* bytes = static_cast<const unsigned char*>(view);
+    for (size_t i = 0; i < sizeof(SensorSnapshot); ++i)
+        ASSERT_EQ(bytes[i], 0) << i;
+
+    // A second opener gets the same record, not a cleared one.
+    static_cast<SensorSnapshot*>(view)->cpuTemperature = 51.0f;
+    HANDLE mapping2 = nullptr;
+    void* view2 = nullptr;
+    SensorSnapshot* again = AttachSensorSnapshot(name.c_str(), mapping2, view2);
+    ASSERT_NE(again, nullptr);
+    EXPECT_FLOAT_EQ(again->cpuTemperature, 51.0f);
+    UnmapViewOfFile(view2);
+    CloseHandle(mapping2);
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+}
+
+TEST(SharedRecord, SecondProcessReadsWhatAPassWrote)
+{
+    ScenarioFile f(R"SCN(device "Intel Core i7-13700K"
+  temp 0 11 "CPU Package" 63.5
+device "NVIDIA GeForce RTX 4070"
+  temp 0 13 "GPU Temperature" 48.25
+device "Gigabyte Z790 (ITE IT8689E) Motherboard"
+  temp 0 12 "System" 34
+)SCN");
+    const std::string name = UniqueNarrowName("glimra-record");
+    HANDLE mapping = nullptr;
+    void* view = nullptr;
+    DeviceWorker owner;
+    owner.sensorSnapshot = AttachSensorSnapshot(name.c_str(), mapping, view);
+    ASSERT_NE(owner.sensorSnapshot, nullptr);
+    CollectTrace trace;
+    CHWiNFOThread sampler(&owner, trace);
+    sampler.Run();
+
+    const ProcessResult r = RunTool(L"glimra-diag.exe", L"record --json --record-name " + Wide(name));
+    EXPECT_EQ(r.exitCode, 0u) << r.out;
+    EXPECT_EQ(JsonValue(r.out, "cpu"), 63.5);
+    EXPECT_EQ(JsonValue(r.out, "gpu"), 48.25);
+    EXPECT_EQ(JsonValue(r.out, "igpu"), 0.0);
+    EXPECT_EQ(JsonValue(r.out, "board"), 34.0);
+    owner.sensorSnapshot = nullptr;
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+}
+
+TEST(SharedRecord, SecondProcessOpensUnchangedAndDoesNotClear)
+{
+    ScenarioFile f("device \"AMD Ryzen 9 7950X\"\n  temp 0 11 \"CPU (Tctl/Tdie)\" 72\n");
+    const std::string name = UniqueNarrowName("glimra-record");
+    HANDLE mapping = nullptr;
+    void* view = nullptr;
+    SensorSnapshot* record = AttachSensorSnapshot(name.c_str(), mapping, view);
+    ASSERT_NE(record, nullptr);
+    record->boardTemperature = 29.5f;
+    record->gpuTemperature = 55.0f;
+    record->reserved0[0] = 0xA5;
+    record->reserved4[43] = 0x5A;
+
+    // The tool attaches as the program does, runs a pass and writes the CPU value.
+    const ProcessResult r = RunTool(L"glimra-diag.exe", L"sample --publish --json --record-name " + Wide(name));
+    EXPECT_EQ(r.exitCode, 0u) << r.out;
+    EXPECT_FLOAT_EQ(record->cpuTemperature, 72.0f);
+    EXPECT_FLOAT_EQ(record->boardTemperature, 29.5f);
+    EXPECT_FLOAT_EQ(record->gpuTemperature, 55.0f);
+    EXPECT_EQ(record->reserved0[0], 0xA5);
+    EXPECT_EQ(record->reserved4[43], 0x5A);
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+}
+
+TEST(SharedRecord, RecordPublishedByAnotherProcessIsUsedAsItIs)
+{
+    ScenarioFile f(R"SCN(device "Intel Core i5-12400"
+  temp 0 11 "CPU Package" 49
+device "Intel UHD Graphics 730"
+  temp 0 13 "GPU Temperature" 44
+)SCN");
+    const std::string name = UniqueNarrowName("glimra-record");
+    HeldProcess tool(L"glimra-diag.exe", L"sample --publish --hold --record-name " + Wide(name));
+    ASSERT_TRUE(tool.WaitForLine("holding")) << tool.Output();
+
+    HANDLE mapping = nullptr;
+    void* view = nullptr;
+    bool created = true;
+    ASSERT_TRUE(MapSensorSnapshot(name.c_str(), mapping, view, created));
+    EXPECT_FALSE(created);
+    const auto* record = static_cast<const SensorSnapshot*>(view);
+    EXPECT_FLOAT_EQ(record->cpuTemperature, 49.0f);
+    EXPECT_FLOAT_EQ(record->igpuTemperature, 44.0f);
+    EXPECT_FLOAT_EQ(record->gpuTemperature, 0.0f);
+
+    const ProcessResult r = tool.Finish();
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_NE(r.out.find("Integrated GPU    44.0 C"), std::string::npos) << r.out;
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+}
+
+TEST(SharedRecord, RecordCommandReportsAnUnpublishedRecord)
+{
+    const ProcessResult r = RunTool(L"glimra-diag.exe", L"record --record-name " + Wide(UniqueNarrowName("glimra-none")));
+    EXPECT_EQ(r.exitCode, 3u);
+    EXPECT_NE(r.out.find("no running program publishes"), std::string::npos) << r.out;
+}
+
+}  // namespace
