@@ -46,20 +46,29 @@ int CpuLoadSource::Collect(SensorDeviceSet& out, std::string& status)
 {
     if (name_.empty())
         name_ = ProcessorName();
-    FILETIME idle{}, kernel{}, user{};
-    if (!GetSystemTimes(&idle, &kernel, &user)) {
-        status = "CPU load: unavailable";
-        return 0;
+    // Two refreshes close together (the first pass asks twice) would measure
+    // noise: within a quarter second the last figure stands.
+    const ULONGLONG tick = GetTickCount64();
+    if (!havePercent_ || tick - lastTick_ >= 250) {
+        FILETIME idle{}, kernel{}, user{};
+        if (!GetSystemTimes(&idle, &kernel, &user)) {
+            status = "CPU load: unavailable";
+            return 0;
+        }
+        const Times now{Ticks(idle), Ticks(kernel), Ticks(user)};
+        double percent = 0.0;
+        if (LoadBetween(last_, now, percent)) {
+            percent_ = percent;
+            havePercent_ = true;
+        }
+        last_ = now;
+        lastTick_ = tick;
     }
-    const Times now{Ticks(idle), Ticks(kernel), Ticks(user)};
-    double percent = 0.0;
-    const bool ok = LoadBetween(last_, now, percent);
-    last_ = now;
-    if (!ok) {
+    if (!havePercent_) {
         status = "CPU load: waiting for a second sample";
         return 0;
     }
     out.BeginSource();
     status = "CPU load: from system times";
-    return out.Add(out.OpenDevice(name_), kKindLoad, kClassCpu, "CPU Total", percent);
+    return out.Add(out.OpenDevice(name_), kKindLoad, kClassCpu, "CPU Total", percent_);
 }

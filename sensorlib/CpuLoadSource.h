@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include <windows.h>
+
 #include "SensorDeviceSet.h"
 
 // "CPU Total" load from the system's idle, kernel and user times, between one
@@ -20,5 +22,8 @@ public:
 
 private:
     Times last_;
+    ULONGLONG lastTick_ = 0;
+    bool havePercent_ = false;
+    double percent_ = 0.0;
     std::string name_;
 };

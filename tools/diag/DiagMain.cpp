@@ -9,8 +9,11 @@ namespace {
 int Help(const DiagArgs&)
 {
     std::printf("usage: glimra-diag <command> [options]\n\ncommands:\n");
-    for (const auto& c : DiagRegistry::All())
-        std::printf("  %-8ls %s\n  %8s %s\n", c.name, c.summary, "", c.usage);
+    for (const auto& c : DiagRegistry::All()) {
+        std::printf("  %-9ls %s\n", c.name, c.summary);
+        if (c.usage[0] != '\0')
+            std::printf("  %9s %s\n", "", c.usage);
+    }
     return 0;
 }
 }  // namespace
