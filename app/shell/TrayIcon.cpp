@@ -1,0 +1,161 @@
+#include "TrayIcon.h"
+
+#include <imm.h>
+
+#include <memory>
+#include <type_traits>
+
+#include "AppEntry.h"
+#include "Paths.h"
+#include "ProductName.h"
+
+namespace {
+
+struct MenuDeleter {
+    void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
+
+// The icon of the file itself (.ico, .exe), else the one of its type; null
+// when the file has none.
+HICON LoadIconFromFile(const std::wstring& path)
+{
+    // The shell writes into the path buffer, so it has to be a MAX_PATH copy.
+    wchar_t buffer[MAX_PATH] = {};
+    if (path.size() >= MAX_PATH)
+        return nullptr;
+    path.copy(buffer, path.size());
+    WORD index = 0;
+    return ExtractAssociatedIconW(GetModuleHandleW(nullptr), buffer, &index);
+}
+
+void ExitProcessNow(UINT exitCode)
+{
+    ExitProcess(exitCode);
+}
+
+}  // namespace
+
+TrayIcon::TrayIcon(const volatile BYTE& firmwareUpgrading, DeviceNoticeRegistrar registrar)
+    : firmwareUpgrading_(firmwareUpgrading),
+      registrar_(registrar),
+      exit_(ExitProcessNow),
+      iconPath_(GetSkinsPath() + L"Caldris.ico")
+{
+    ZeroMemory(&trayData, sizeof(trayData));
+    trayData.cbSize = sizeof(NOTIFYICONDATAW);
+}
+
+TrayIcon::~TrayIcon()
+{
+    RemoveTrayIcon();
+}
+
+void TrayIcon::SetupTray(HWND window)
+{
+    window_ = window;
+    SetPropW(window_, kProductName, reinterpret_cast<HANDLE>(1));
+    AddIcon();
+    SetTimer(window_, kReAddTimerId, kReAddDelayMs, nullptr);
+
+    // Shared icons belong to the system; nothing to free.
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    if (HANDLE big = LoadImageW(module, MAKEINTRESOURCEW(kWindowIconResource), IMAGE_ICON,
+                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED))
+        SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    if (HANDLE small = LoadImageW(module, MAKEINTRESOURCEW(kWindowIconResource), IMAGE_ICON,
+                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED))
+        SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+
+    if (HIMC context = ImmGetContext(window_)) {
+        ImmSetOpenStatus(context, FALSE);
+        ImmReleaseContext(window_, context);
+    }
+    ImmAssociateContext(window_, nullptr);
+
+    if (registrar_)
+        registrar_(window_);
+}
+
+void TrayIcon::AddIcon()
+{
+    trayData.hWnd = window_;
+    trayData.uID = kIconId;
+    trayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayData.uCallbackMessage = kCallbackMessage;
+    trayData.hIcon = LoadIconFromFile(iconPath_);
+    lstrcpynW(trayData.szTip, kProductName, ARRAYSIZE(trayData.szTip));
+    Shell_NotifyIconW(NIM_ADD, &trayData);
+    added_ = true;
+}
+
+void TrayIcon::RemoveTrayIcon()
+{
+    // Also a record added without an icon (missing icon file) is taken out.
+    if (!added_)
+        return;
+    added_ = false;
+    HICON icon = trayData.hIcon;
+    trayData.hIcon = nullptr;
+    Shell_NotifyIconW(NIM_DELETE, &trayData);
+    if (icon)
+        DestroyIcon(icon);
+}
+
+void TrayIcon::PlaceWindow()
+{
+    const RECT r = MainWindowRect();
+    MoveWindow(window_, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+bool TrayIcon::OnTimer(UINT_PTR id)
+{
+    if (id != kReAddTimerId)
+        return false;
+    KillTimer(window_, kReAddTimerId);
+    RemoveTrayIcon();
+    AddIcon();
+    PlaceWindow();
+    return true;
+}
+
+LRESULT TrayIcon::OnTrayMessage(LPARAM mouseMessage)
+{
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+        SetForegroundWindow(window_);
+        ShowWindow(window_, SW_SHOWNORMAL);
+        UpdateWindow(window_);
+        BringWindowToTop(window_);
+        PlaceWindow();
+        break;
+    case WM_RBUTTONUP:
+        ShowMenu();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void TrayIcon::ShowMenu()
+{
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu)
+        return;
+    // During a firmware upgrade the menu stays empty, so nothing is shown.
+    if (!firmwareUpgrading_)
+        AppendMenuW(menu.get(), MF_STRING, kExitCommand, L"Exit");
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    SetForegroundWindow(window_);
+    TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window_, nullptr);
+}
+
+void TrayIcon::OnExitCommand()
+{
+    if (firmwareUpgrading_)
+        return;
+    RemoveTrayIcon();
+    exit_(0);
+}

@@ -1,0 +1,64 @@
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+// The notification-area icon of the main window, its menu and the start-up
+// marks on the window (instance property, window icon, no input method). The
+// main window routes its tray callback, timer 200 and the "Exit" command here.
+// UI thread only.
+class TrayIcon {
+public:
+    static constexpr UINT kIconId = 109;
+    static constexpr UINT kCallbackMessage = 0x69A;
+    static constexpr UINT_PTR kReAddTimerId = 200;
+    static constexpr UINT kReAddDelayMs = 10000;
+    static constexpr UINT kExitCommand = 100;
+    static constexpr WORD kWindowIconResource = 107;
+
+    // Registers the window for device-change notices.
+    using DeviceNoticeRegistrar = int (*)(HWND window);
+    // Ends the process; ExitProcess unless replaced.
+    using ProcessExit = void (*)(UINT exitCode);
+
+    // firmwareUpgrading is read at each menu and "Exit" (the device worker writes it).
+    explicit TrayIcon(const volatile BYTE& firmwareUpgrading, DeviceNoticeRegistrar registrar = nullptr);
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    // The icon file; GetSkinsPath() + "Caldris.ico" unless set.
+    void SetIconPath(std::wstring path) { iconPath_ = std::move(path); }
+    const std::wstring& IconPath() const { return iconPath_; }
+    void SetProcessExit(ProcessExit exit) { exit_ = exit; }
+
+    // Marks the window, adds the icon, starts timer 200, sets the window icon,
+    // switches the input method off and registers for device-change notices.
+    void SetupTray(HWND window);
+    // Timer 200: icon removed and added anew, window placed again. False for other ids.
+    bool OnTimer(UINT_PTR id);
+    // The tray callback; lParam is the mouse message. Returns 0.
+    LRESULT OnTrayMessage(LPARAM mouseMessage);
+    // Menu command "Exit": dropped (returns) while a firmware upgrade runs,
+    // otherwise removes the icon and ends the process with exit code 0.
+    void OnExitCommand();
+    // Deletes the icon record if one is registered.
+    void RemoveTrayIcon();
+
+    const NOTIFYICONDATAW& Data() const { return trayData; }
+    bool IconAdded() const { return added_; }
+
+private:
+    void AddIcon();
+    void PlaceWindow();
+    void ShowMenu();
+
+    NOTIFYICONDATAW trayData;
+    HWND window_ = nullptr;
+    const volatile BYTE& firmwareUpgrading_;
+    DeviceNoticeRegistrar registrar_;
+    ProcessExit exit_;
+    std::wstring iconPath_;
+    bool added_ = false;
+};

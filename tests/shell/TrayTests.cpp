@@ -1,0 +1,405 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <imm.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "AppEntry.h"
+#include "Paths.h"
+#include "TestIconFile.h"
+#include "TestLock.h"
+#include "TrayIcon.h"
+
+namespace {
+
+// What the host window saw of the tray's popup menu.
+struct MenuSeen {
+    int shown = 0;
+    int items = -1;
+    UINT firstId = 0;
+    std::wstring firstText;
+};
+
+struct Host {
+    TrayIcon* tray = nullptr;
+    MenuSeen menu;
+};
+
+// The main window's routing of tray messages, as the dialog does it.
+LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    auto* host = reinterpret_cast<Host*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (host && host->tray) {
+        switch (msg) {
+        case TrayIcon::kCallbackMessage:
+            return host->tray->OnTrayMessage(lParam);
+        case WM_TIMER:
+            if (host->tray->OnTimer(wParam))
+                return 0;
+            break;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == TrayIcon::kExitCommand) {
+                host->tray->OnExitCommand();
+                return 0;
+            }
+            break;
+        case WM_INITMENUPOPUP: {
+            HMENU menu = reinterpret_cast<HMENU>(wParam);
+            MenuSeen& seen = host->menu;
+            ++seen.shown;
+            seen.items = GetMenuItemCount(menu);
+            if (seen.items > 0) {
+                wchar_t text[64] = {};
+                GetMenuStringW(menu, 0, text, ARRAYSIZE(text), MF_BYPOSITION);
+                seen.firstText = text;
+                seen.firstId = GetMenuItemID(menu, 0);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    EndMenu();
+}
+
+// Runs the message loop until done() holds or maxMs pass (a bound, not a speed check).
+template <class Done>
+bool PumpUntil(Done done, DWORD maxMs = 5000)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done())
+            return true;
+        if (GetTickCount() - start > maxMs)
+            return false;
+        Sleep(10);
+    }
+}
+
+// The icon windows that Wine's shell shows in its tray window.
+std::vector<HWND> TrayIconWindows()
+{
+    std::vector<HWND> icons;
+    HWND tray = FindWindowW(nullptr, L"Wine System Tray");
+    for (HWND child = GetWindow(tray, GW_CHILD); tray && child; child = GetWindow(child, GW_HWNDNEXT))
+        icons.push_back(child);
+    return icons;
+}
+
+// True while the shell holds a record for (window, id): only then can it be modified.
+bool ShellHasRecord(const NOTIFYICONDATAW& record)
+{
+    NOTIFYICONDATAW probe = {};
+    probe.cbSize = sizeof(probe);
+    probe.hWnd = record.hWnd;
+    probe.uID = record.uID;
+    probe.uFlags = NIF_TIP;
+    lstrcpynW(probe.szTip, L"Vantrel Glimra", ARRAYSIZE(probe.szTip));
+    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return EqualRect(&a, &b) != FALSE;
+}
+
+RECT WindowRect(HWND hwnd)
+{
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+
+HWND g_registeredWindow = nullptr;
+int g_registrations = 0;
+int RecordRegistration(HWND window)
+{
+    g_registeredWindow = window;
+    ++g_registrations;
+    return 4;
+}
+
+int g_exits = 0;
+UINT g_exitCode = 99;
+bool g_recordAtExit = true;
+NOTIFYICONDATAW g_recordBeforeExit;
+void RecordExit(UINT code)
+{
+    ++g_exits;
+    g_exitCode = code;
+    g_recordAtExit = ShellHasRecord(g_recordBeforeExit);
+}
+
+// A hidden top-level window with its tray icon; the icon file is written for
+// the test. Test processes that mark windows or add icons run one at a time.
+class Tray : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_registeredWindow = nullptr;
+        g_registrations = 0;
+        g_exits = 0;
+
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        iconPath_ = std::wstring(temp) + L"caldris-tray-" + std::to_wstring(GetCurrentProcessId()) + L".ico";
+        ASSERT_TRUE(WriteTestIcon(iconPath_, RGB(200, 40, 30)));
+
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = HostProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"CaldrisTrayTestWindow";
+        RegisterClassW(&wc);
+        hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"GLIMRA", WS_POPUP, 10, 10, 120, 80,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_TRUE(hwnd_);
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&host_));
+
+        tray_.SetIconPath(iconPath_);
+        tray_.SetProcessExit(RecordExit);
+        host_.tray = &tray_;
+        iconsBefore_ = TrayIconWindows();
+    }
+
+    void TearDown() override
+    {
+        tray_.RemoveTrayIcon();
+        host_.tray = nullptr;
+        RemovePropW(hwnd_, L"Vantrel Glimra");
+        DestroyWindow(hwnd_);
+        DeleteFileW(iconPath_.c_str());
+    }
+
+    void AddTray()
+    {
+        tray_.SetupTray(hwnd_);
+        PumpUntil([] { return false; }, 100);
+    }
+
+    // Our icon's window in the shell's tray (the one that was not there before).
+    HWND OurIconWindow()
+    {
+        HWND ours = nullptr;
+        PumpUntil([&] {
+            for (HWND w : TrayIconWindows())
+                if (std::find(iconsBefore_.begin(), iconsBefore_.end(), w) == iconsBefore_.end())
+                    ours = w;
+            return ours != nullptr;
+        });
+        return ours;
+    }
+
+    CrossProcessLock lock_{L"CaldrisTest.WindowProperty"};
+    volatile BYTE upgrading_ = 0;
+    TrayIcon tray_{upgrading_, RecordRegistration};
+    Host host_;
+    HWND hwnd_ = nullptr;
+    std::wstring iconPath_;
+    std::vector<HWND> iconsBefore_;
+};
+
+TEST(TrayRecord, StartsEmptyWithTheFullStructureSize)
+{
+    volatile BYTE upgrading = 0;
+    TrayIcon tray(upgrading);
+    EXPECT_EQ(tray.Data().cbSize, sizeof(NOTIFYICONDATAW));
+    EXPECT_EQ(tray.Data().hWnd, nullptr);
+    EXPECT_EQ(tray.Data().hIcon, nullptr);
+    EXPECT_EQ(tray.Data().uID, 0u);
+    EXPECT_EQ(tray.IconPath(), GetSkinsPath() + L"Caldris.ico");
+}
+
+TEST_F(Tray, SetupMarksTheWindowAndAddsTheIcon)
+{
+    AddTray();
+    EXPECT_EQ(GetPropW(hwnd_, L"Vantrel Glimra"), reinterpret_cast<HANDLE>(1));
+    const NOTIFYICONDATAW& d = tray_.Data();
+    EXPECT_EQ(d.cbSize, sizeof(NOTIFYICONDATAW));
+    EXPECT_EQ(d.hWnd, hwnd_);
+    EXPECT_EQ(d.uID, 109u);
+    EXPECT_EQ(d.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(d.uCallbackMessage, 0x69Au);
+    EXPECT_NE(d.hIcon, nullptr);
+    EXPECT_STREQ(d.szTip, L"Vantrel Glimra");
+    EXPECT_TRUE(ShellHasRecord(d));
+    EXPECT_NE(OurIconWindow(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(hwnd_));  // added also for a hidden window
+}
+
+TEST_F(Tray, SetupStartsTimer200)
+{
+    AddTray();
+    EXPECT_TRUE(KillTimer(hwnd_, 200));
+}
+
+TEST_F(Tray, SetupSwitchesTheInputMethodOff)
+{
+    ASSERT_NE(ImmGetContext(hwnd_), nullptr);
+    AddTray();
+    EXPECT_EQ(ImmGetContext(hwnd_), nullptr);
+}
+
+TEST_F(Tray, SetupRegistersForDeviceChanges)
+{
+    AddTray();
+    EXPECT_EQ(g_registrations, 1);
+    EXPECT_EQ(g_registeredWindow, hwnd_);
+}
+
+TEST_F(Tray, MissingIconFileAddsARecordThatIsStillRemoved)
+{
+    tray_.SetIconPath(iconPath_ + L".missing");
+    AddTray();
+    EXPECT_EQ(tray_.Data().hIcon, nullptr);
+    EXPECT_TRUE(ShellHasRecord(tray_.Data()));
+    tray_.RemoveTrayIcon();
+    EXPECT_FALSE(ShellHasRecord(tray_.Data()));
+}
+
+TEST_F(Tray, Timer200ReAddsTheIconAndPlacesTheWindow)
+{
+    AddTray();
+    const RECT before = WindowRect(hwnd_);
+    PostMessageW(hwnd_, WM_TIMER, 200, 0);
+    const RECT expected = MainWindowRect();
+    EXPECT_TRUE(PumpUntil([&] { return SameRect(WindowRect(hwnd_), expected); }));
+    EXPECT_FALSE(SameRect(before, expected));
+    EXPECT_FALSE(IsWindowVisible(hwnd_));  // placed, not shown
+    EXPECT_FALSE(KillTimer(hwnd_, 200));   // fires once
+    EXPECT_TRUE(ShellHasRecord(tray_.Data()));
+    EXPECT_NE(tray_.Data().hIcon, nullptr);
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(TrayIconWindows().size(), iconsBefore_.size() + 1);  // one icon, not two
+}
+
+TEST_F(Tray, OtherTimersAreNotTheTrays)
+{
+    AddTray();
+    EXPECT_FALSE(tray_.OnTimer(201));
+    const RECT r = WindowRect(hwnd_);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 10);
+}
+
+TEST_F(Tray, LeftClickMessageShowsAndPlacesTheWindow)
+{
+    AddTray();
+    EXPECT_EQ(SendMessageW(hwnd_, 0x69A, 0, WM_LBUTTONDOWN), 0);
+    EXPECT_TRUE(IsWindowVisible(hwnd_));
+    EXPECT_TRUE(SameRect(WindowRect(hwnd_), MainWindowRect()));
+    const RECT r = WindowRect(hwnd_);
+    EXPECT_EQ(r.right - r.left, 500);
+    EXPECT_EQ(r.bottom - r.top, 350);
+}
+
+TEST_F(Tray, OtherMouseMessagesDoNothing)
+{
+    AddTray();
+    SendMessageW(hwnd_, 0x69A, 0, WM_MOUSEMOVE);
+    SendMessageW(hwnd_, 0x69A, 0, WM_LBUTTONUP);
+    SendMessageW(hwnd_, 0x69A, 0, WM_RBUTTONDOWN);
+    EXPECT_FALSE(IsWindowVisible(hwnd_));
+    EXPECT_EQ(host_.menu.shown, 0);
+}
+
+TEST_F(Tray, RealClickOnTheTrayIconShowsTheWindow)
+{
+    AddTray();
+    HWND icon = OurIconWindow();
+    ASSERT_NE(icon, nullptr);
+    RECT r = WindowRect(icon);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof(INPUT));
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(hwnd_) != FALSE; }));
+    EXPECT_TRUE(SameRect(WindowRect(hwnd_), MainWindowRect()));
+}
+
+TEST_F(Tray, RightClickOffersExit)
+{
+    AddTray();
+    SetTimer(nullptr, 0, 200, CloseMenu);
+    SendMessageW(hwnd_, 0x69A, 0, WM_RBUTTONUP);
+    EXPECT_EQ(host_.menu.shown, 1);
+    EXPECT_EQ(host_.menu.items, 1);
+    EXPECT_EQ(host_.menu.firstId, 100u);
+    EXPECT_EQ(host_.menu.firstText, L"Exit");
+}
+
+TEST_F(Tray, RightClickDuringUpgradeOffersNothing)
+{
+    AddTray();
+    upgrading_ = 1;
+    SendMessageW(hwnd_, 0x69A, 0, WM_RBUTTONUP);
+    EXPECT_LE(host_.menu.items, 0);
+    EXPECT_TRUE(host_.menu.firstText.empty());
+}
+
+TEST_F(Tray, ExitDuringUpgradeIsDropped)
+{
+    AddTray();
+    upgrading_ = 1;
+    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 100, 0), 0);
+    EXPECT_EQ(g_exits, 0);
+    EXPECT_TRUE(ShellHasRecord(tray_.Data()));
+}
+
+TEST_F(Tray, ExitRemovesTheIconThenEndsWithCodeZero)
+{
+    AddTray();
+    g_recordBeforeExit = tray_.Data();
+    ASSERT_TRUE(ShellHasRecord(g_recordBeforeExit));
+    SendMessageW(hwnd_, WM_COMMAND, 100, 0);
+    EXPECT_EQ(g_exits, 1);
+    EXPECT_EQ(g_exitCode, 0u);
+    EXPECT_FALSE(g_recordAtExit);
+    EXPECT_EQ(tray_.Data().hIcon, nullptr);
+}
+
+TEST_F(Tray, DestructionRemovesTheIcon)
+{
+    NOTIFYICONDATAW record;
+    {
+        volatile BYTE upgrading = 0;
+        TrayIcon other(upgrading);
+        other.SetIconPath(iconPath_);
+        other.SetupTray(hwnd_);
+        record = other.Data();
+        ASSERT_TRUE(ShellHasRecord(record));
+    }
+    EXPECT_FALSE(ShellHasRecord(record));
+}
+
+// The real exit: the process ends at once with code 0.
+TEST(TrayExit, EndsTheProcessWithCodeZero)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            volatile BYTE upgrading = 0;
+            TrayIcon tray(upgrading);
+            tray.OnExitCommand();
+            std::exit(7);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
