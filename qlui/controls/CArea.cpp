@@ -1,0 +1,77 @@
+#include "CArea.h"
+
+#include "ControlFactory.h"
+#include "MRender.h"
+
+namespace {
+
+MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t*, int visible, int enabled)
+{
+    return new CArea(parent, id, rect, visible, enabled);
+}
+
+[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"CArea", &Build);
+
+} // namespace
+
+CArea::CArea(MObject* parent, UINT id, CRect rect, int visible, int enabled)
+    : MControl(parent, id, rect, visible, enabled, 1), m_nDirection(1), m_nStartTransparent(80),
+      m_nEndTransparent(80), m_crFill(0xFFFFFF), m_bFrame(0), m_frameColor(0xFE050505)
+{
+}
+
+void CArea::SetTransparent(int startPercent, int endPercent, COLORREF colour)
+{
+    m_nStartTransparent = startPercent;
+    m_nEndTransparent = endPercent;
+    m_crFill = colour;
+    if (m_bVisible && m_pParent != nullptr)
+        m_pParent->OnControlUpdate(m_rect, 1, this);
+}
+
+void CArea::SetFrame(int frame, Gdiplus::Color colour, int)
+{
+    m_bFrame = frame;
+    m_frameColor = colour;
+    if (m_bVisible && m_pParent != nullptr)
+        m_pParent->OnControlUpdate(m_rect, 1, this);
+}
+
+void CArea::DrawControl(HDC& dc, CRect)
+{
+    int w = m_rect.Width();
+    int h = m_rect.Height();
+    if (w <= 0 || h <= 0)
+        return;
+    if (!m_bUpdate) {
+        UpdateMemDC(dc, w, h);
+        ::BitBlt(m_hMemDC, 0, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+        Gdiplus::Color fill(0xFE, GetRValue(m_crFill), GetGValue(m_crFill), GetBValue(m_crFill));
+        if (m_nStartTransparent != 0 || m_nEndTransparent != 0) {
+            HDC veilDC = ::CreateCompatibleDC(dc);
+            HBITMAP veil = ::CreateCompatibleBitmap(dc, w, h);
+            HGDIOBJ displaced = ::SelectObject(veilDC, veil);
+            {
+                Gdiplus::Graphics graphics(veilDC);
+                Gdiplus::SolidBrush brush(fill);
+                graphics.FillRectangle(&brush, 0, 0, w, h);
+            }
+            CRect whole(0, 0, w, h);
+            MRender::DrawVerticalTransition(m_hMemDC, veilDC, whole, whole, m_nStartTransparent, m_nEndTransparent);
+            ::SelectObject(veilDC, displaced);
+            ::DeleteObject(veil);
+            ::DeleteDC(veilDC);
+        } else {
+            Gdiplus::Graphics graphics(m_hMemDC);
+            Gdiplus::SolidBrush brush(fill);
+            if (m_bFrame) {
+                Gdiplus::SolidBrush frame(m_frameColor);
+                graphics.FillRectangle(&frame, 0, 0, w, h);
+                graphics.FillRectangle(&brush, 1, 1, w - 2, h - 2);
+            } else {
+                graphics.FillRectangle(&brush, 0, 0, w, h);
+            }
+        }
+    }
+    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, 0, 0, SRCCOPY);
+}
