@@ -83,7 +83,11 @@ void PaintManager::RenderFrame(HDC memDC, BYTE* bits, int cx, int cy, const CRec
             ZeroMemory(PixelAt(bits, cx, cy, update.left, y), static_cast<size_t>(update.Width()) * 4);
     }
     {
-        Gdiplus::Graphics graphics(memDC);
+        // GDI+ writes the frame's pixels directly (as ARGB), so the alpha the
+        // background is drawn with lands in the DIB unchanged.
+        int stride = cx * 4;
+        Gdiplus::Bitmap surface(cx, cy, -stride, PixelFormat32bppARGB, bits + static_cast<size_t>(cy - 1) * stride);
+        Gdiplus::Graphics graphics(&surface);
         if (m_pBkImage != nullptr) {
             DrawBackImage(graphics, client);
         } else {
