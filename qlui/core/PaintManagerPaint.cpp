@@ -1,6 +1,8 @@
 // PaintManager: the paint cycle, invalidation and the window background.
 #include "PaintManager.h"
 
+#include <algorithm>
+
 #include "MControl.h"
 #include "MRender.h"
 #include "Manager.h"
@@ -20,9 +22,18 @@ BYTE* PixelAt(BYTE* bits, int cx, int cy, int x, int y)
     return bits + (static_cast<size_t>(cy - 1 - y) * static_cast<size_t>(cx) + static_cast<size_t>(x)) * 4;
 }
 
-Gdiplus::Color Opaque254(COLORREF colour)
+DWORD Argb254(COLORREF colour)
 {
-    return Gdiplus::Color(0xFE, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    return 0xFE000000u | (static_cast<DWORD>(GetRValue(colour)) << 16) | (static_cast<DWORD>(GetGValue(colour)) << 8)
+           | GetBValue(colour);
+}
+
+void FillPixels(BYTE* bits, int cx, int cy, const CRect& rect, DWORD argb)
+{
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        auto* row = reinterpret_cast<DWORD*>(PixelAt(bits, cx, cy, rect.left, y));
+        std::fill(row, row + rect.Width(), argb);
+    }
 }
 
 } // namespace
@@ -51,7 +62,9 @@ LRESULT PaintManager::OnPaint()
         RenderFrame(memDC, bits, cx, cy, update);
         ::RestoreDC(memDC, saved);
         if (m_bLayered) {
-            ::SetWindowLongW(m_hWndPaint, GWL_EXSTYLE, ::GetWindowLongW(m_hWndPaint, GWL_EXSTYLE) | WS_EX_LAYERED);
+            LONG exStyle = ::GetWindowLongW(m_hWndPaint, GWL_EXSTYLE);
+            if (!(exStyle & WS_EX_LAYERED))
+                ::SetWindowLongW(m_hWndPaint, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
             SIZE size = {cx, cy};
             POINT source = {0, 0};
             BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
@@ -82,21 +95,19 @@ void PaintManager::RenderFrame(HDC memDC, BYTE* bits, int cx, int cy, const CRec
         for (int y = update.top; y < update.bottom; ++y)
             ZeroMemory(PixelAt(bits, cx, cy, update.left, y), static_cast<size_t>(update.Width()) * 4);
     }
-    {
-        // GDI+ writes the frame's pixels directly (as ARGB), so the alpha the
-        // background is drawn with lands in the DIB unchanged.
+    if (m_pBkImage != nullptr) {
+        // GDI+ writes the frame's pixels directly (as ARGB), so the image's
+        // alpha lands in the DIB unchanged.
         int stride = cx * 4;
         Gdiplus::Bitmap surface(cx, cy, -stride, PixelFormat32bppARGB, bits + static_cast<size_t>(cy - 1) * stride);
         Gdiplus::Graphics graphics(&surface);
-        if (m_pBkImage != nullptr) {
-            DrawBackImage(graphics, client);
-        } else {
-            Gdiplus::SolidBrush border(Opaque254(m_crBorder));
-            graphics.FillRectangle(&border, 0, 0, cx, cy);
-            Gdiplus::SolidBrush fill(Opaque254(m_crFill));
-            graphics.FillRectangle(&fill, 1, 1, cx - 2, cy - 2);
-        }
+        DrawBackImage(graphics, client);
         graphics.Flush(Gdiplus::FlushIntentionSync);
+    } else {
+        // A 1-pixel border around the fill, both at alpha 254, written straight
+        // into the frame (a solid fill over a fresh frame needs no blending).
+        FillPixels(bits, cx, cy, client, Argb254(m_crBorder));
+        FillPixels(bits, cx, cy, CRect(1, 1, cx - 1, cy - 1), Argb254(m_crFill));
     }
     CRect target = m_bLayered ? client : update;
     DrawControl(memDC, target);
