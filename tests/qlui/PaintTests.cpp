@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "MRender.h"
@@ -309,4 +310,60 @@ TEST_F(Painting, DropBitmapIsTheControlsPicture)
     ::DeleteDC(dc);
     ::DeleteObject(bitmap);
     EXPECT_EQ(nullptr, window.pm.GetDropBitmap(nullptr, CRect(), 0));
+}
+
+TEST_F(Painting, CaretBlinksForItsFocusedOwner)
+{
+    Open(true);
+    TestControl* edit = new TestControl(&parent, 1, CRect(10, 10, 150, 50));
+    edit->colour = RGB(255, 255, 255);
+    window.pm.AddControl(1, edit);
+    ::SetForegroundWindow(hwnd);
+    ::SetFocus(hwnd);
+    if (::GetFocus() != hwnd)
+        GTEST_SKIP() << "the test window cannot take the keyboard focus here";
+    edit->SetFocusedFlag(1);
+    window.pm.SetCaretColor(0xFE0000FF);
+    ASSERT_TRUE(window.pm.CreateCaret(nullptr, 2, 16));
+    ASSERT_TRUE(window.pm.SetCaretPos(edit, 30, 20));
+    EXPECT_EQ(CRect(30, 20, 32, 36), window.pm.GetCaretRect());
+    EXPECT_EQ(edit, window.pm.GetCurrentCaretObject());
+    EXPECT_TRUE(window.pm.ShowCaret(TRUE));
+    Repaint();
+    EXPECT_EQ(0xFFu, frame.At(30, 25) & 0xFF);
+    EXPECT_LE((frame.At(30, 25) >> 16) & 0xFF, 2u);
+    EXPECT_EQ(0xFFFFFFu, frame.At(40, 25) & 0xFFFFFF);
+    // The blink timer flips the phase: the caret is not drawn in the next frame.
+    ::SendMessageW(hwnd, WM_TIMER, PaintManager::kCaretTimerId, 0);
+    Repaint();
+    EXPECT_EQ(0xFFFFFFu, frame.At(30, 25) & 0xFFFFFF);
+    // Without a focused owner the caret is never drawn.
+    ::SendMessageW(hwnd, WM_TIMER, PaintManager::kCaretTimerId, 0);
+    edit->SetFocusedFlag(0);
+    Repaint();
+    EXPECT_EQ(0xFFFFFFu, frame.At(30, 25) & 0xFFFFFF);
+    EXPECT_TRUE(window.pm.ShowCaret(FALSE));
+    ::DestroyCaret();
+}
+
+TEST_F(Painting, DroppedBitmapsReachTheWindow)
+{
+    Open(false);
+    std::vector<UINT> seen;
+    HBITMAP received = nullptr;
+    window.onApp = nullptr;
+    HBITMAP source = ::CreateBitmap(8, 6, 1, 32, nullptr);
+    FORMATETC format = {CF_BITMAP, nullptr, DVASPECT_CONTENT, -1, TYMED_GDI};
+    STGMEDIUM medium = {};
+    medium.tymed = TYMED_GDI;
+    medium.hBitmap = source;
+    size_t before = window.ownSeen.size();
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_TRUE(window.pm.OnDrop(&format, medium, &effect));
+    seen.assign(window.ownSeen.begin() + static_cast<std::ptrdiff_t>(before), window.ownSeen.end());
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(static_cast<UINT>(WM_LBUTTONUP), seen[0]);
+    EXPECT_NE(seen.end(), std::find(seen.begin(), seen.end(), static_cast<UINT>(STM_SETIMAGE)));
+    (void)received;
+    ::DeleteObject(source);
 }
