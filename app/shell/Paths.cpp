@@ -6,14 +6,8 @@
 
 #include <vector>
 
+#include "Manager.h"
 #include "ProductName.h"
-
-namespace {
-
-// The theme folder of the skin; the UI library uses the same one.
-constexpr wchar_t kThemeFolder[] = L"theme1\\";
-
-}  // namespace
 
 std::wstring GetModulePath()
 {
@@ -37,7 +31,7 @@ std::wstring GetModulePath()
 
 std::wstring GetSkinsPath()
 {
-    return GetModulePath() + L"skins\\" + kThemeFolder;
+    return GetModulePath() + L"skins\\" + Manager::GetTheme().GetString();
 }
 
 std::wstring GetAppDataPath()

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "DeviceNotice.h"
+
 // The notification-area icon of the main window, its menu and the start-up
 // marks on the window (instance property, window icon, no input method). The
 // main window routes its tray callback, timer 200 and the "Exit" command here.
@@ -17,13 +19,14 @@ public:
     static constexpr UINT kExitCommand = 100;
     static constexpr WORD kWindowIconResource = 107;
 
-    // Registers the window for device-change notices.
+    // Registers the window for device-change notices (the cooler's hot-plug).
     using DeviceNoticeRegistrar = int (*)(HWND window);
     // Ends the process; ExitProcess unless replaced.
     using ProcessExit = void (*)(UINT exitCode);
 
     // firmwareUpgrading is read at each menu and "Exit" (the device worker writes it).
-    explicit TrayIcon(const volatile BYTE& firmwareUpgrading, DeviceNoticeRegistrar registrar = nullptr);
+    explicit TrayIcon(const volatile BYTE& firmwareUpgrading,
+                      DeviceNoticeRegistrar registrar = RegisterCoolerNotifications);
     ~TrayIcon();
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
