@@ -58,8 +58,11 @@ MAirBladder::~MAirBladder()
 
 HWND MAirBladder::CreateBalloon(HWND owner)
 {
-    return Create(owner, L"AirBladder Window", 0x96020080, WS_EX_TOOLWINDOW | WS_EX_LAYERED | WS_EX_NOACTIVATE,
-                  CRect(0, 0, 0, 0));
+    // Created hidden (0x96020080 without WS_VISIBLE) and never activated: it
+    // is shown only with a message, and must not take the activation from the
+    // window whose control it describes.
+    return Create(owner, L"AirBladder Window", 0x96020080 & ~WS_VISIBLE,
+                  WS_EX_TOOLWINDOW | WS_EX_LAYERED | WS_EX_NOACTIVATE, CRect(0, 0, 0, 0));
 }
 
 LRESULT MAirBladder::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -136,15 +136,6 @@ void MShadow::OnOwnerMessage(UINT msg, WPARAM wParam)
     }
 }
 
-int MShadow::EdgeAlpha(int darkness, int sharpness, int d)
-{
-    if (d <= 0)
-        return darkness;
-    if (d >= sharpness)
-        return 0;
-    return darkness * (sharpness - d) / sharpness;
-}
-
 void MShadow::Update()
 {
     if (m_hWnd == nullptr || !m_bShown || !::IsWindow(m_hDialog) || !::IsWindowVisible(m_hDialog)

@@ -39,7 +39,14 @@ public:
     // Follows the dialog: moves, resizes, shows and hides with it.
     void OnOwnerMessage(UINT msg, WPARAM wParam);
     // Alpha (0..255) of the soft edge d pixels outside the shadow's core.
-    static int EdgeAlpha(int darkness, int sharpness, int d);
+    static int EdgeAlpha(int darkness, int sharpness, int d)
+    {
+        if (d <= 0)
+            return darkness;
+        if (d >= sharpness)
+            return 0;
+        return darkness * (sharpness - d) / sharpness;
+    }
 
 private:
     void Update();
