@@ -12,6 +12,20 @@
 namespace {
 
 const UINT_PTR kToolId = 1313;
+
+// The manager's own timers live on its window; without one they are not set
+// (a null window would create a thread timer with an id of the system's choosing).
+void ArmTimer(HWND hwnd, UINT id, UINT elapse)
+{
+    if (hwnd != nullptr && ::IsWindow(hwnd))
+        ::SetTimer(hwnd, id, elapse, nullptr);
+}
+
+void DisarmTimer(HWND hwnd, UINT id)
+{
+    if (hwnd != nullptr && ::IsWindow(hwnd))
+        ::KillTimer(hwnd, id);
+}
 const AirBladderOps* g_airBladderOps = nullptr;
 
 TTTOOLINFOW ToolInfo(HWND owner, UINT flags, const wchar_t* text)
@@ -119,15 +133,15 @@ void PaintManager::InvalidateStrip() { InvalidateRect(m_rcMsg, FALSE); }
 
 void PaintManager::SetMessage(CString text, CRect rect, MsgLevel level)
 {
-    ::KillTimer(m_hWndPaint, kMsgShowTimerId);
-    ::KillTimer(m_hWndPaint, kMsgFadeTimerId);
+    DisarmTimer(m_hWndPaint, kMsgShowTimerId);
+    DisarmTimer(m_hWndPaint, kMsgFadeTimerId);
     m_nMsgAlpha = 255;
     m_strMsg = text;
     m_msgLevel = level;
     m_rcMsg = rect;
     m_nMsgProgress = 0;
     InvalidateStrip();
-    ::SetTimer(m_hWndPaint, kMsgShowTimerId, 3000, nullptr);
+    ArmTimer(m_hWndPaint, kMsgShowTimerId, 3000);
 }
 
 void PaintManager::SetProgress(int value, CString text, CRect rect)
@@ -135,7 +149,7 @@ void PaintManager::SetProgress(int value, CString text, CRect rect)
     if (value == m_nMsgTarget)
         return;
     if (value < 5)
-        ::KillTimer(m_hWndPaint, kMsgFadeTimerId);
+        DisarmTimer(m_hWndPaint, kMsgFadeTimerId);
     m_nMsgAlpha = 255;
     m_strMsg = text;
     m_nMsgTarget = value;
@@ -150,32 +164,32 @@ void PaintManager::SetProgress(int value, CString text, CRect rect)
         m_nMsgProgress = m_nMsgTarget;
         InvalidateStrip();
         if (m_nMsgProgress > 99)
-            ::SetTimer(m_hWndPaint, kMsgFadeTimerId, 50, nullptr);
+            ArmTimer(m_hWndPaint, kMsgFadeTimerId, 50);
     } else {
-        ::SetTimer(m_hWndPaint, kMsgProgressTimerId, 10, nullptr);
+        ArmTimer(m_hWndPaint, kMsgProgressTimerId, 10);
     }
 }
 
 void PaintManager::OnMessageTimer(UINT id)
 {
     if (id == kMsgShowTimerId) {
-        ::KillTimer(m_hWndPaint, kMsgShowTimerId);
-        ::SetTimer(m_hWndPaint, kMsgFadeTimerId, 50, nullptr);
+        DisarmTimer(m_hWndPaint, kMsgShowTimerId);
+        ArmTimer(m_hWndPaint, kMsgFadeTimerId, 50);
     } else if (id == kMsgFadeTimerId) {
         m_nMsgAlpha -= 10;
         if (m_nMsgAlpha < 20) {
             m_nMsgAlpha = 0;
             m_nMsgProgress = 0;
-            ::KillTimer(m_hWndPaint, kMsgFadeTimerId);
+            DisarmTimer(m_hWndPaint, kMsgFadeTimerId);
         }
     } else if (id == kMsgProgressTimerId) {
         m_nMsgProgress += 2;
         if (m_nMsgProgress >= m_nMsgTarget) {
             m_nMsgProgress = m_nMsgTarget;
-            ::KillTimer(m_hWndPaint, kMsgProgressTimerId);
+            DisarmTimer(m_hWndPaint, kMsgProgressTimerId);
         }
         if (m_nMsgProgress >= 100)
-            ::SetTimer(m_hWndPaint, kMsgFadeTimerId, 50, nullptr);
+            ArmTimer(m_hWndPaint, kMsgFadeTimerId, 50);
     }
     InvalidateStrip();
 }
@@ -242,13 +256,13 @@ BOOL PaintManager::ShowCaret(BOOL show)
         return TRUE;
     m_bCaretShown = show;
     if (show) {
-        ::SetTimer(m_hWndPaint, kCaretTimerId, ::GetCaretBlinkTime(), nullptr);
+        ArmTimer(m_hWndPaint, kCaretTimerId, ::GetCaretBlinkTime());
         if (!m_bCaretPhase) {
             InvalidateRect(m_rcCaret, FALSE);
             m_bCaretPhase = TRUE;
         }
     } else {
-        ::KillTimer(m_hWndPaint, kCaretTimerId);
+        DisarmTimer(m_hWndPaint, kCaretTimerId);
         if (m_bCaretPhase)
             InvalidateRect(m_rcCaret, FALSE);
     }
@@ -258,8 +272,8 @@ BOOL PaintManager::ShowCaret(BOOL show)
 void PaintManager::DrawCaret(HDC dc, const CRect& rect)
 {
     if (m_pCaretOwner == nullptr || !m_pCaretOwner->IsFocused() || ::GetFocus() != m_hWndPaint) {
-        if (m_hWndPaint != nullptr && m_bCaretShown)
-            ::KillTimer(m_hWndPaint, kCaretTimerId);
+        if (m_bCaretShown)
+            DisarmTimer(m_hWndPaint, kCaretTimerId);
         if (m_bCaretPhase)
             InvalidateRect(m_rcCaret, FALSE);
         m_bCaretPhase = FALSE;

@@ -86,7 +86,7 @@ LRESULT PaintManager::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         OnMouseMoveMsg(static_cast<UINT>(wParam), ClientPoint(lParam));
         return 1;
     case WM_LBUTTONDOWN:
-        OnLButtonDownMsg(static_cast<UINT>(wParam), ClientPoint(lParam), lParam);
+        OnLButtonDownMsg(static_cast<UINT>(wParam), ClientPoint(lParam));
         return 1;
     case WM_LBUTTONUP:
         OnLButtonUpMsg(static_cast<UINT>(wParam), ClientPoint(lParam));
@@ -194,7 +194,7 @@ void PaintManager::OnMouseLeaveMsg()
     m_pHover = nullptr;
 }
 
-void PaintManager::OnLButtonDownMsg(UINT keys, CPoint pt, LPARAM lParam)
+void PaintManager::OnLButtonDownMsg(UINT keys, CPoint pt)
 {
     if (m_pFocus != m_pHover) {
         if (m_pFocus != nullptr)
@@ -225,7 +225,6 @@ void PaintManager::OnLButtonDownMsg(UINT keys, CPoint pt, LPARAM lParam)
         return;
     ReleaseCapture();
     SendMessageW(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
-    (void)lParam;
 }
 
 void PaintManager::OnLButtonUpMsg(UINT keys, CPoint pt)

@@ -221,7 +221,7 @@ protected:
     void DrawMessageStrip(HDC dc, const CRect& rect);
     void OnMouseMoveMsg(UINT keys, CPoint pt);
     void OnMouseLeaveMsg();
-    void OnLButtonDownMsg(UINT keys, CPoint pt, LPARAM lParam);
+    void OnLButtonDownMsg(UINT keys, CPoint pt);
     void OnLButtonUpMsg(UINT keys, CPoint pt);
     void OnLButtonDblClkMsg(UINT keys, CPoint pt);
     void OnRButtonDownMsg(UINT keys, CPoint pt);
