@@ -261,6 +261,24 @@ TEST_F(Tray, SetupRegistersForDeviceChanges)
     EXPECT_EQ(g_registeredWindow, hwnd_);
 }
 
+TEST_F(Tray, SetupGivesTheWindowIcon107)
+{
+    ASSERT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(107), RT_GROUP_ICON), nullptr);
+    AddTray();
+    EXPECT_NE(SendMessageW(hwnd_, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(SendMessageW(hwnd_, WM_GETICON, ICON_SMALL, 0), 0);
+}
+
+TEST_F(Tray, DefaultIconComesFromTheSkinFolder)
+{
+    volatile BYTE upgrading = 0;
+    TrayIcon skinned(upgrading, RecordRegistration);
+    ASSERT_NE(GetFileAttributesW(skinned.IconPath().c_str()), INVALID_FILE_ATTRIBUTES) << "skin not built";
+    skinned.SetupTray(hwnd_);
+    EXPECT_NE(skinned.Data().hIcon, nullptr);
+    EXPECT_TRUE(ShellHasRecord(skinned.Data()));
+}
+
 TEST_F(Tray, MissingIconFileAddsARecordThatIsStillRemoved)
 {
     tray_.SetIconPath(iconPath_ + L".missing");
