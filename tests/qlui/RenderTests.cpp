@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "MImageList.h"
 #include "MRender.h"
@@ -370,5 +372,107 @@ TEST(MImageList, EntriesWithoutImagesStillCount)
     list.DrawItemIcon(graphics, CRect(0, 0, 10, 10), 5);
     EXPECT_EQ(1, list.DelAllImages());
     EXPECT_EQ(0, list.GetImageCount());
+    ::DeleteFileW(path);
+}
+
+TEST(MRender, RightBottomTransitionFadesTowardsTheOuterCorner)
+{
+    Canvas dest(10, 10);
+    Canvas src(10, 10);
+    dest.Fill(0xFF000000);
+    src.Fill(0xFFFFFFFF);
+    MRender::DrawRightBottomTransition(dest.dc(), src.dc(), CRect(0, 0, 10, 10), 4, 0);
+    // Inner corner of the square (6, 6): opaque copy; outer corner (9, 9): untouched.
+    EXPECT_NEAR(255, static_cast<int>(dest.At(6, 6) & 0xFF), 1);
+    EXPECT_EQ(0u, dest.At(9, 9) & 0xFF);
+    // (8, 6): distance 2 of 4, alpha trunc(255 - 255 / 4 * 2) = 127.
+    EXPECT_NEAR(127, static_cast<int>(dest.At(8, 6) & 0xFF), 2);
+    // Outside the square nothing changes.
+    EXPECT_EQ(0u, dest.At(5, 5) & 0xFF);
+}
+
+TEST(MRender, BorderedRoundRectangleAndRoundedPath)
+{
+    Bitmap target(40, 40, PixelFormat32bppARGB);
+    {
+        Graphics graphics(&target);
+        graphics.Clear(Color(0, 0, 0, 0));
+        MRender::DrawRoundRectange(graphics, 4, 4, 32, 32, 4.0f, Color(0xFFFF0000), 2.0f, true, Color(0xFF0000FF));
+    }
+    Color c;
+    target.GetPixel(20, 20, &c);
+    EXPECT_EQ(0xFF0000FFu, c.GetValue());
+    target.GetPixel(20, 4, &c);
+    EXPECT_EQ(255, c.GetR());
+    target.GetPixel(1, 20, &c);
+    EXPECT_EQ(0, c.GetAlpha());
+
+    GraphicsPath path;
+    MRender::AddRoundedRectangle(path, 0, 0, 20, 10, 3);
+    RectF bounds;
+    path.GetBounds(&bounds);
+    EXPECT_NEAR(0.0, bounds.X, 0.01);
+    EXPECT_NEAR(20.0, bounds.Width, 0.01);
+    EXPECT_NEAR(10.0, bounds.Height, 0.01);
+    EXPECT_FALSE(path.IsVisible(0, 0));
+    EXPECT_TRUE(path.IsVisible(10, 5));
+}
+
+TEST(MRender, TextBoundsFollowTheLineHeightRule)
+{
+    HRSRC found = ::FindResourceW(Manager::GetLibraryInstance(), MAKEINTRESOURCEW(106), L"ttf");
+    ASSERT_NE(nullptr, found);
+    const void* data = ::LockResource(::LoadResource(Manager::GetLibraryInstance(), found));
+    PrivateFontCollection fonts;
+    ASSERT_EQ(Ok, fonts.AddMemoryFont(data, static_cast<INT>(::SizeofResource(Manager::GetLibraryInstance(), found))));
+    FontFamily family;
+    INT count = 0;
+    ASSERT_EQ(Ok, fonts.GetFamilies(1, &family, &count));
+    Font font(&family, 20.0f, FontStyleRegular, UnitPixel);
+    REAL line = font.GetHeight(96.0f);
+    int expectedHeight = static_cast<int>(line + (line != std::floor(line) ? 4.0f : 1.0f));
+    CSize shortText = MRender::GetTextBounds(font, CString(L"Device:1"));
+    CSize longText = MRender::GetTextBounds(font, CString(L"Device:1 Device:1"));
+    EXPECT_EQ(expectedHeight, shortText.cy);
+    EXPECT_GT(shortText.cx, 40);
+    EXPECT_GT(longText.cx, shortText.cx + 40);
+    // Laid out in 60 pixels the long text wraps onto more lines.
+    StringFormat wrapping;
+    CSize wrapped = MRender::GetTextBounds(font, wrapping, 60, CString(L"Device:1 Device:1"));
+    EXPECT_LE(wrapped.cx, 61);
+    EXPECT_GE(wrapped.cy, static_cast<int>(line + 2.0f) + 1);
+}
+
+TEST(MRender, IconOfAFile)
+{
+    // A 16 x 16, 32-bit icon file written by hand.
+    CString path = TempPath(L"qlui_icon.ico");
+    std::vector<BYTE> file(6 + 16 + 40 + 16 * 16 * 4 + 16 * 4, 0);
+    auto put16 = [&](size_t at, WORD v) { std::memcpy(&file[at], &v, 2); };
+    auto put32 = [&](size_t at, DWORD v) { std::memcpy(&file[at], &v, 4); };
+    put16(2, 1);
+    put16(4, 1);
+    file[6] = 16;
+    file[7] = 16;
+    put16(6 + 4, 1);
+    put16(6 + 6, 32);
+    put32(6 + 8, static_cast<DWORD>(file.size() - 22));
+    put32(6 + 12, 22);
+    put32(22, 40);
+    put32(26, 16);
+    put32(30, 32);
+    put16(34, 1);
+    put16(36, 32);
+    for (size_t i = 0; i < 16 * 16; ++i)
+        put32(62 + i * 4, 0xFF20C040);
+    HANDLE handle = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    DWORD written = 0;
+    ::WriteFile(handle, file.data(), static_cast<DWORD>(file.size()), &written, nullptr);
+    ::CloseHandle(handle);
+    HICON icon = MRender::LoadIconFromFile(path);
+    EXPECT_NE(nullptr, icon);
+    if (icon != nullptr)
+        ::DestroyIcon(icon);
     ::DeleteFileW(path);
 }

@@ -328,3 +328,32 @@ TEST(CString, BufferAccess)
     EXPECT_EQ(CString(L"Device:2"), s);
     EXPECT_EQ(CString(L"Device:3"), copy);
 }
+
+TEST(Manager, MessageLoopDispatchesUntilQuit)
+{
+    TestWindow window;
+    window.CreatePopup(0, 0, 50, 50);
+    int apps = 0;
+    window.onApp = [&] { ++apps; };
+    window.PostMessageW(WM_APP);
+    window.PostMessageW(WM_APP);
+    ::PostQuitMessage(0);
+    Manager::MessageLoop();
+    EXPECT_EQ(2, apps);
+    window.DestroyWindow();
+}
+
+TEST(MWindow, BringToTopRestoresAMinimisedWindow)
+{
+    TestWindow window;
+    window.CreatePopup(10, 10, 80, 60);
+    window.ShowWindow(SW_MINIMIZE);
+    ASSERT_TRUE(window.IsIconic());
+    window.BringToTop();
+    EXPECT_FALSE(window.IsIconic());
+    EXPECT_TRUE(window.IsWindowVisible());
+    window.ShowWindow(SW_HIDE);
+    window.BringToTop();
+    EXPECT_TRUE(window.IsWindowVisible());
+    window.DestroyWindow();
+}
