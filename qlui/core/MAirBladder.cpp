@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "LayeredCanvas.h"
 #include "MRender.h"
 #include "Manager.h"
 
@@ -173,54 +174,34 @@ void MAirBladder::Render()
     }
     m_rcWindow = {x, y, x + cx, y + cy};
 
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = cx;
-    info.bmiHeader.biHeight = -cy;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap != nullptr) {
-        {
-            Gdiplus::Bitmap canvas(cx, cy, cx * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits));
-            Gdiplus::Graphics graphics(&canvas);
-            graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
-            if (Gdiplus::Image* image = Picture(m_pBody, L"img_tip_bk.png")) {
-                MRender::DrawImageFrame(graphics, image, body, 0, 0, static_cast<int>(image->GetWidth()),
-                                        static_cast<int>(image->GetHeight()), kCorner);
-            } else {
-                MRender::DrawRoundRectange(graphics, static_cast<float>(body.left), static_cast<float>(body.top),
-                                           static_cast<float>(body.Width()), static_cast<float>(body.Height()),
-                                           static_cast<float>(kCorner), Gdiplus::Color(0xF0, 0x26, 0x31, 0x3D));
-            }
-            if (arrowImage != nullptr) {
-                graphics.DrawImage(arrowImage, Gdiplus::Rect(arrow.left, arrow.top, arrow.Width(), arrow.Height()), 0,
-                                   0, static_cast<INT>(arrowImage->GetWidth()),
-                                   static_cast<INT>(arrowImage->GetHeight()), Gdiplus::UnitPixel);
-            }
-            Gdiplus::StringFormat format(0, LANG_NEUTRAL);
-            format.SetAlignment(Gdiplus::StringAlignmentCenter);
-            format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-            format.SetFormatFlags(0x1800);
-            Gdiplus::SolidBrush brush(Gdiplus::Color(0xFF, 0xFF, 0xFF, 0xFF));
-            graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-            Gdiplus::RectF layout(static_cast<float>(body.left), static_cast<float>(body.top),
-                                  static_cast<float>(body.Width()), static_cast<float>(body.Height()));
-            graphics.DrawString(m_text.GetString(), m_text.GetLength(), &font, layout, &format, &brush);
+    LayeredCanvas canvas(cx, cy);
+    if (!canvas.IsValid())
+        return;
+    {
+        Gdiplus::Graphics graphics(canvas.Bitmap());
+        graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+        if (Gdiplus::Image* image = Picture(m_pBody, L"img_tip_bk.png")) {
+            MRender::DrawImageFrame(graphics, image, body, 0, 0, static_cast<int>(image->GetWidth()),
+                                    static_cast<int>(image->GetHeight()), kCorner);
+        } else {
+            MRender::DrawRoundRectange(graphics, static_cast<float>(body.left), static_cast<float>(body.top),
+                                       static_cast<float>(body.Width()), static_cast<float>(body.Height()),
+                                       static_cast<float>(kCorner), Gdiplus::Color(0xF0, 0x26, 0x31, 0x3D));
         }
-        HDC memDC = ::CreateCompatibleDC(screen);
-        HGDIOBJ displaced = ::SelectObject(memDC, bitmap);
-        POINT position = {x, y};
-        SIZE size = {cx, cy};
-        POINT source = {0, 0};
-        BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        ::UpdateLayeredWindow(m_hWnd, screen, &position, &size, memDC, &source, 0, &blend, ULW_ALPHA);
-        ::SelectObject(memDC, displaced);
-        ::DeleteDC(memDC);
-        ::DeleteObject(bitmap);
+        if (arrowImage != nullptr) {
+            graphics.DrawImage(arrowImage, Gdiplus::Rect(arrow.left, arrow.top, arrow.Width(), arrow.Height()), 0,
+                               0, static_cast<INT>(arrowImage->GetWidth()),
+                               static_cast<INT>(arrowImage->GetHeight()), Gdiplus::UnitPixel);
+        }
+        Gdiplus::StringFormat format(0, LANG_NEUTRAL);
+        format.SetAlignment(Gdiplus::StringAlignmentCenter);
+        format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+        format.SetFormatFlags(0x1800);
+        Gdiplus::SolidBrush brush(Gdiplus::Color(0xFF, 0xFF, 0xFF, 0xFF));
+        graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+        Gdiplus::RectF layout(static_cast<float>(body.left), static_cast<float>(body.top),
+                              static_cast<float>(body.Width()), static_cast<float>(body.Height()));
+        graphics.DrawString(m_text.GetString(), m_text.GetLength(), &font, layout, &format, &brush);
     }
-    ::ReleaseDC(nullptr, screen);
+    canvas.Present(m_hWnd, x, y);
 }

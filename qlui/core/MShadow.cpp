@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "LayeredCanvas.h"
+
 #include "MRender.h"
 #include "Manager.h"
 
@@ -155,28 +157,16 @@ void MShadow::Update()
     if (cx <= 0 || cy <= 0)
         return;
 
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = cx;
-    info.bmiHeader.biHeight = -cy;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* raw = nullptr;
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
-    if (bitmap == nullptr) {
-        ::ReleaseDC(nullptr, screen);
+    LayeredCanvas canvas(cx, cy);
+    if (!canvas.IsValid())
         return;
-    }
-    auto* pixels = static_cast<DWORD*>(raw);
     if (m_pImage != nullptr) {
-        Gdiplus::Bitmap canvas(cx, cy, cx * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(raw));
-        Gdiplus::Graphics graphics(&canvas);
+        Gdiplus::Graphics graphics(canvas.Bitmap());
         MRender::DrawImageFrameMID(graphics, m_pImage, CRect(0, 0, cx, cy), 0, 0,
                                    static_cast<int>(m_pImage->GetWidth()), static_cast<int>(m_pImage->GetHeight()),
                                    m_rcEdges.left, m_rcEdges.top, m_rcEdges.right, m_rcEdges.bottom);
     } else {
+        DWORD* pixels = canvas.Pixels();
         for (int y = 0; y < cy; ++y) {
             int sy = outer.top + y;
             int dy = sy < core.top ? core.top - sy : (sy >= core.bottom ? sy - core.bottom + 1 : 0);
@@ -191,16 +181,6 @@ void MShadow::Update()
             }
         }
     }
-    HDC memDC = ::CreateCompatibleDC(screen);
-    HGDIOBJ displaced = ::SelectObject(memDC, bitmap);
-    POINT position = {outer.left, outer.top};
-    SIZE size = {cx, cy};
-    POINT source = {0, 0};
-    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    ::UpdateLayeredWindow(m_hWnd, screen, &position, &size, memDC, &source, 0, &blend, ULW_ALPHA);
+    canvas.Present(m_hWnd, outer.left, outer.top);
     ::SetWindowPos(m_hWnd, m_hDialog, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    ::SelectObject(memDC, displaced);
-    ::DeleteDC(memDC);
-    ::DeleteObject(bitmap);
-    ::ReleaseDC(nullptr, screen);
 }
