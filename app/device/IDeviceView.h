@@ -9,7 +9,7 @@ public:
     // "Device:%d" after a connect that found coolers, "Device:0" otherwise.
     virtual void SetDeviceCountText(const wchar_t* text) = 0;
     // The worker's fwVersion / fwVersionKnown changed; redraw the version label.
-    virtual void UpdateFwVersionText() = 0;
+    virtual void FwVersionChanged() = 0;
 
 protected:
     ~IDeviceView() = default;

@@ -114,7 +114,7 @@ void DeviceWorker::Connect()
         fwVersionKnown = 0;
         fwVersion = -1;
         if (deviceView != nullptr)
-            deviceView->UpdateFwVersionText();
+            deviceView->FwVersionChanged();
     } else {
         deviceConnected = 1;
         if (deviceView != nullptr) {
@@ -124,7 +124,7 @@ void DeviceWorker::Connect()
         }
         CheckVersionAfterConnect();
         if (deviceView != nullptr)
-            deviceView->UpdateFwVersionText();
+            deviceView->FwVersionChanged();
     }
 
     if (sensorSnapshot == nullptr)

@@ -26,7 +26,7 @@ public:
         std::lock_guard<std::mutex> lock(m_);
         texts.push_back(text);
     }
-    void UpdateFwVersionText() override
+    void FwVersionChanged() override
     {
         std::lock_guard<std::mutex> lock(m_);
         ++versionRefreshes;

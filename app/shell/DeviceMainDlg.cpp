@@ -1,0 +1,152 @@
+#include "DeviceMainDlg.h"
+
+#include <dbt.h>
+
+#include "AutostartTask.h"
+#include "CHWiNFOThread.h"
+#include "MText.h"
+#include "MainLayout.h"
+#include "Settings.h"
+#include "UpdateServer.h"
+
+namespace {
+constexpr wchar_t kSoftwareVersion[] = L"1.0.1.9";
+}
+
+DeviceMainDlg::DeviceMainDlg() : tray(firmwareUpgrading)
+{
+    deviceView = this;
+}
+
+DeviceMainDlg::~DeviceMainDlg()
+{
+    if (sensorThread) {
+        sensorThread->StopThread();
+        sensorThread.reset();  // joins: the sampler never outlives the record's owner
+    }
+    ShutdownWorker();
+    deviceView = nullptr;
+    tray.RemoveTrayIcon();
+}
+
+BOOL DeviceMainDlg::OnInitDialog()
+{
+    MDialog::OnInitDialog();  // binds the manager and runs InitUI
+
+    LoadStartupSettings(*this);
+    LoadBKImage(L"img_bkg.png");
+    ApplySwitchPictures();
+
+    RegisterStartupTask();
+    tray.SetupTray(GetSafeHwnd());
+    SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+
+    softwareBaseUrl = SoftwareUpdateUrl();
+    currentSoftwareVersion = kSoftwareVersion;
+
+    StartThread(16);
+    sensorThread = std::make_unique<CHWiNFOThread>(this);
+    sensorThread->StartThread(CHWiNFOThread::kIntervalMs);
+
+    PushCommand(kCmdSilentSoftwareCheck);
+    PushCommand(kCmdConnect);
+    PushCommand(kCmdSilentFirmwareCheck);
+    return TRUE;
+}
+
+LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_DEVICECHANGE: {
+        const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+        if (header != nullptr && header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE)
+            OnDeviceChange(wParam, lParam);
+        return 0;
+    }
+    case kMsgTray:
+        tray.OnTrayMessage(lParam);
+        return 0;
+    case kMsgUpdateVerdict:
+    case kMsgUpgradeProgress:
+        return 0;  // the update service's dialogs handle these once it is in place
+    case kMsgLabelsChanged:
+        ApplyPendingLabels();
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case kCmdExit:
+            tray.OnExitCommand();  // ends the process unless an upgrade runs
+            return 0;
+        case kCmdFirmwareCheck:
+            PushCommand(::kCmdFirmwareCheck);
+            break;
+        case kCmdSoftwareCheck:
+            PushCommand(::kCmdSoftwareCheck);
+            break;
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+    return MDialog::OnWindowMessage(msg, wParam, lParam);
+}
+
+LRESULT DeviceMainDlg::OnMessage(UINT id, UINT code, UINT, LPARAM)
+{
+    if (code != 2)
+        return 0;
+    if (id == MainLayout::kIdSoftwareUpdate) {
+        PushCommand(::kCmdSoftwareCheck);
+        return 1;
+    }
+    if (id == MainLayout::kIdFirmwareUpdate) {
+        PushCommand(::kCmdFirmwareCheck);
+        return 1;
+    }
+    return 0;
+}
+
+void DeviceMainDlg::OnTimer(UINT id)
+{
+    tray.OnTimer(id);
+}
+
+// Worker thread: keep the text and let the UI thread apply it.
+void DeviceMainDlg::SetDeviceCountText(const wchar_t* text)
+{
+    {
+        std::lock_guard<std::mutex> lock(labelLock_);
+        pendingDeviceText_ = text;
+        deviceTextPending_ = true;
+    }
+    PostMessageW(kMsgLabelsChanged, 0, 0);
+}
+
+// Worker thread.
+void DeviceMainDlg::FwVersionChanged()
+{
+    {
+        std::lock_guard<std::mutex> lock(labelLock_);
+        fwTextPending_ = true;
+    }
+    PostMessageW(kMsgLabelsChanged, 0, 0);
+}
+
+void DeviceMainDlg::ApplyPendingLabels()
+{
+    std::wstring deviceLabel;
+    bool device = false;
+    bool fw = false;
+    {
+        std::lock_guard<std::mutex> lock(labelLock_);
+        device = std::exchange(deviceTextPending_, false);
+        fw = std::exchange(fwTextPending_, false);
+        deviceLabel = pendingDeviceText_;
+    }
+    if (device && deviceText != nullptr)
+        deviceText->SetTitle(deviceLabel.c_str());
+    if (fw)
+        UpdateFwVersionText();
+}
