@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "AppEntry.h"
+#include "MRender.h"
 #include "Paths.h"
 #include "ProductName.h"
 
@@ -15,19 +16,6 @@ struct MenuDeleter {
     void operator()(HMENU menu) const { DestroyMenu(menu); }
 };
 using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
-
-// The icon of the file itself (.ico, .exe), else the one of its type; null
-// when the file has none.
-HICON LoadIconFromFile(const std::wstring& path)
-{
-    // The shell writes into the path buffer, so it has to be a MAX_PATH copy.
-    wchar_t buffer[MAX_PATH] = {};
-    if (path.size() >= MAX_PATH)
-        return nullptr;
-    path.copy(buffer, path.size());
-    WORD index = 0;
-    return ExtractAssociatedIconW(GetModuleHandleW(nullptr), buffer, &index);
-}
 
 void ExitProcessNow(UINT exitCode)
 {
@@ -83,7 +71,7 @@ void TrayIcon::AddIcon()
     trayData.uID = kIconId;
     trayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayData.uCallbackMessage = kCallbackMessage;
-    trayData.hIcon = LoadIconFromFile(iconPath_);
+    trayData.hIcon = MRender::LoadIconFromFile(iconPath_.c_str());
     lstrcpynW(trayData.szTip, kProductName, ARRAYSIZE(trayData.szTip));
     Shell_NotifyIconW(NIM_ADD, &trayData);
     added_ = true;
