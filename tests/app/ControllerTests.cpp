@@ -1,0 +1,484 @@
+// The main dialog as the program runs it: a real window receiving real
+// messages, its real worker and sensor threads, the virtual cooler on a
+// channel of this process, and the real Task Scheduler of Wine.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dbt.h>
+#include <io.h>
+#include <objbase.h>
+#include <ole2.h>
+#include <gdiplus.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "AppEntry.h"
+#include "AppTestSupport.h"
+#include "DeviceMainDlg.h"
+#include "MText.h"
+#include "MainLayout.h"
+#include "Manager.h"
+#include "TestLock.h"
+#include "VCoolerControl.h"
+
+namespace {
+
+// What the dialog's command hooks saw, in order, on the worker thread.
+class RecordingDlg : public DeviceMainDlg {
+public:
+    ~RecordingDlg() override { ShutdownWorker(); }  // the hooks use this object's members
+
+    std::vector<std::string> Calls() const
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        return calls_;
+    }
+    size_t CallCount() const
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        return calls_.size();
+    }
+    std::vector<std::string> CallsFrom(size_t first) const
+    {
+        const std::vector<std::string> all = Calls();
+        return first < all.size() ? std::vector<std::string>(all.begin() + first, all.end())
+                                  : std::vector<std::string>{};
+    }
+    DWORD WorkerThreadOfLastCall() const { return lastThread_; }
+
+protected:
+    void Connect() override
+    {
+        Record("connect");
+        DeviceMainDlg::Connect();
+        Record("connect done");
+    }
+    void CheckSoftware(bool silent) override
+    {
+        Record(silent ? "software check (silent)" : "software check");
+        DeviceMainDlg::CheckSoftware(silent);
+    }
+    void CheckFirmware(bool silent) override
+    {
+        Record(silent ? "firmware check (silent)" : "firmware check");
+        DeviceMainDlg::CheckFirmware(silent);
+    }
+
+private:
+    void Record(const char* what)
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        calls_.push_back(what);
+        lastThread_ = GetCurrentThreadId();
+    }
+
+    mutable std::mutex lock_;
+    std::vector<std::string> calls_;
+    DWORD lastThread_ = 0;
+};
+
+const std::vector<std::string> kStartUp = {"software check (silent)", "connect", "connect done",
+                                           "firmware check (silent)"};
+
+// Receives what the base handler passes on: MDialog hands a WM_COMMAND that
+// names a control window back to that window (message + 0x2000).
+constexpr UINT kReflectedCommand = WM_COMMAND + 0x2000;
+constexpr LRESULT kReflectedAnswer = 0x4242;
+std::vector<WPARAM> g_reflected;
+
+LRESULT CALLBACK ReflectionProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == kReflectedCommand) {
+        g_reflected.push_back(wParam);
+        return kReflectedAnswer;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// Sends stderr (the autostart code's failure messages) into a file while alive.
+class StderrCapture {
+public:
+    explicit StderrCapture(const std::wstring& path)
+    {
+        std::fflush(stderr);
+        saved_ = _dup(2);
+        FILE* file = _wfopen(path.c_str(), L"w");
+        if (file == nullptr)
+            return;
+        _dup2(_fileno(file), 2);
+        std::fclose(file);
+    }
+    ~StderrCapture()
+    {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            _dup2(saved_, 2);
+            _close(saved_);
+        }
+    }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+// GDI+, the library's module handle, COM and OLE as the entry point sets them up.
+class ProcessSetup : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+        Manager::SetInstance(GetModuleHandleW(nullptr));
+        CoInitialize(nullptr);
+        OleInitialize(nullptr);
+    }
+    void TearDown() override
+    {
+        CoUninitialize();
+        OleUninitialize();
+        Gdiplus::GdiplusShutdown(token_);
+    }
+
+private:
+    ULONG_PTR token_ = 0;
+};
+const auto* const g_processSetup = ::testing::AddGlobalTestEnvironment(new ProcessSetup);
+
+// One dialog per test, created as the entry point creates it (but away from
+// the corner and without the modal loop: the test pumps the messages).
+class MainDialog : public ::testing::Test {
+protected:
+    static constexpr RECT kStartRect{10, 10, 510, 360};
+
+    void SetUp() override
+    {
+        vcooler::VCoolerChannel::Select(L"apptest-" + std::to_wstring(GetCurrentProcessId()));
+        coolers_ = std::make_unique<vcooler::VCoolerControl>();  // on the channel just selected
+        coolers_->Reset();
+        SetEnvironmentVariableW(L"GLIMRA_UPDATE_SERVER", kDeadUpdateServer);
+        replay_ = WriteSensorReplay(54.0);
+        ASSERT_FALSE(replay_.empty());
+        SetEnvironmentVariableW(L"GLIMRA_SENSOR_REPLAY", replay_.c_str());
+
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = ReflectionProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"CaldrisControllerTestReflection";
+        RegisterClassW(&wc);
+        reflection_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                      wc.hInstance, nullptr);
+        ASSERT_NE(reflection_, nullptr);
+        g_reflected.clear();
+
+        stderrPath_ = TempFileName(L"caldris-app-stderr-", L".txt");
+        dialog_ = std::make_unique<RecordingDlg>();
+        {
+            StderrCapture capture(stderrPath_);
+            hwnd_ = dialog_->Create(nullptr, L"GLIMRA", 0x96020000, WS_EX_TOOLWINDOW, CRect(kStartRect));
+        }
+        ASSERT_NE(hwnd_, nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (dialog_)
+            dialog_->firmwareUpgrading = 0;
+        dialog_.reset();
+        DestroyWindow(reflection_);
+        DeleteFileW(stderrPath_.c_str());
+        DeleteFileW(replay_.c_str());
+    }
+
+    bool WaitForStartUp() { return PumpUntil([&] { return dialog_->CallCount() >= kStartUp.size(); }); }
+
+    // Waits for the worker to record `count` more calls after `first`.
+    bool WaitForCalls(size_t first, size_t count)
+    {
+        return PumpUntil([&] { return dialog_->CallCount() >= first + count; });
+    }
+
+    static MText* AsText(MControl* control)
+    {
+        return dynamic_cast<MText*>(control);
+    }
+    MText* FirmwareLabel() { return AsText(dialog_->GetControl(MainLayout::kIdFwVersion)); }
+    // The device label shares its id with the software version label.
+    MText* DeviceLabel()
+    {
+        for (MControl* control : dialog_->GetControls()) {
+            if (control->GetControlID() != MainLayout::kIdDevice)
+                continue;
+            if (SameRect(control->GetRect(), MainLayout::kDevice))
+                return AsText(control);
+        }
+        return nullptr;
+    }
+    static std::wstring Title(MText* label) { return label ? std::wstring(label->GetTitle().GetString()) : L"?"; }
+
+    // The settings key, the window property and the program's shared state are
+    // used one test process at a time.
+    CrossProcessLock settingsLock_{L"CaldrisTest.SettingsKey"};
+    CrossProcessLock windowLock_{L"CaldrisTest.WindowProperty"};
+    std::unique_ptr<vcooler::VCoolerControl> coolers_;
+    std::wstring replay_;
+    std::wstring stderrPath_;
+    std::unique_ptr<RecordingDlg> dialog_;
+    HWND hwnd_ = nullptr;
+    HWND reflection_ = nullptr;
+};
+
+TEST_F(MainDialog, StartUpQueueRunsSilentSoftwareCheckThenConnectThenSilentFirmwareCheck)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    EXPECT_EQ(dialog_->Calls(), kStartUp);
+    EXPECT_NE(dialog_->WorkerThreadOfLastCall(), GetCurrentThreadId());
+    EXPECT_EQ(dialog_->PendingCommands(), 0u);
+}
+
+TEST_F(MainDialog, StartUpGoesOnThroughTheTaskSchedulersRefusal)
+{
+    // Wine's Task Scheduler refuses logon triggers (E_NOTIMPL): the failure is
+    // reported on stderr and the initialisation carries on to the end.
+    const std::string err = ReadTextFile(stderrPath_);
+    EXPECT_NE(err.find("Failed to create trigger with HRESULT: 0x80004001"), std::string::npos) << err;
+    ASSERT_TRUE(WaitForStartUp());
+    EXPECT_TRUE(IsWindow(hwnd_));
+    EXPECT_EQ(GetPropW(hwnd_, L"Vantrel Glimra"), reinterpret_cast<HANDLE>(1));
+    EXPECT_TRUE(ShellHasTrayRecord(hwnd_, 109));
+    EXPECT_TRUE(IsWindowVisible(hwnd_));
+    EXPECT_NE(GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(dialog_->softwareBaseUrl, std::wstring(kDeadUpdateServer) + L"/t51c/software/");
+    EXPECT_EQ(dialog_->currentSoftwareVersion, L"1.0.1.9");
+}
+
+TEST_F(MainDialog, ExitDuringAFirmwareUpgradeIsDropped)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    dialog_->firmwareUpgrading = 1;
+    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 100, reinterpret_cast<LPARAM>(reflection_)), 0);
+    EXPECT_TRUE(g_reflected.empty());  // not passed on to the base handler
+    // Still running, window and icon in place.
+    EXPECT_TRUE(IsWindow(hwnd_));
+    EXPECT_TRUE(ShellHasTrayRecord(hwnd_, 109));
+    EXPECT_NE(dialog_->Tray().Data().hIcon, nullptr);
+}
+
+TEST_F(MainDialog, FirmwareAndSoftwareCommandsQueueFourAndThreeThenReachTheBaseHandler)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    const size_t first = dialog_->CallCount();
+
+    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 101, reinterpret_cast<LPARAM>(reflection_)), kReflectedAnswer);
+    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 102, reinterpret_cast<LPARAM>(reflection_)), kReflectedAnswer);
+    EXPECT_EQ(g_reflected, (std::vector<WPARAM>{101, 102}));
+
+    ASSERT_TRUE(WaitForCalls(first, 2));
+    EXPECT_EQ(dialog_->CallsFrom(first), (std::vector<std::string>{"firmware check", "software check"}));
+}
+
+TEST_F(MainDialog, OtherCommandsOnlyReachTheBaseHandler)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    const size_t first = dialog_->CallCount();
+    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 103, reinterpret_cast<LPARAM>(reflection_)), kReflectedAnswer);
+    EXPECT_EQ(g_reflected, (std::vector<WPARAM>{103}));
+    EXPECT_EQ(dialog_->PendingCommands(), 0u);
+    // The next queued command is the first one the worker runs.
+    SendMessageW(hwnd_, WM_COMMAND, 102, 0);
+    ASSERT_TRUE(WaitForCalls(first, 1));
+    EXPECT_EQ(dialog_->CallsFrom(first), (std::vector<std::string>{"software check"}));
+}
+
+TEST_F(MainDialog, UpdateButtonClicksQueueThreeAndFour)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    const size_t first = dialog_->CallCount();
+    EXPECT_EQ(dialog_->OnMessage(MainLayout::kIdSoftwareUpdate, 1, 0, 0), 0);  // press: nothing
+    EXPECT_EQ(dialog_->OnMessage(MainLayout::kIdSoftwareUpdate, 2, 0, 0), 1);
+    EXPECT_EQ(dialog_->OnMessage(MainLayout::kIdFirmwareUpdate, 2, 0, 0), 1);
+    EXPECT_EQ(dialog_->OnMessage(MainLayout::kIdFwVersion, 2, 0, 0), 0);
+    ASSERT_TRUE(WaitForCalls(first, 2));
+    EXPECT_EQ(dialog_->CallsFrom(first), (std::vector<std::string>{"software check", "firmware check"}));
+}
+
+TEST_F(MainDialog, DeviceChangeWithoutAnInterfaceHeaderIsSwallowed)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    const size_t first = dialog_->CallCount();
+
+    DEV_BROADCAST_VOLUME volume = {};
+    volume.dbcv_size = sizeof(volume);
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << 4;
+    EXPECT_EQ(SendMessageW(hwnd_, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume)), 0);
+    EXPECT_EQ(SendMessageW(hwnd_, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume)), 0);
+    EXPECT_EQ(SendMessageW(hwnd_, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0), 0);
+    EXPECT_EQ(dialog_->PendingCommands(), 0u);
+
+    // A marker command: had a connect been queued, the worker would run it first.
+    SendMessageW(hwnd_, WM_COMMAND, 102, 0);
+    ASSERT_TRUE(WaitForCalls(first, 1));
+    EXPECT_EQ(dialog_->CallsFrom(first), (std::vector<std::string>{"software check"}));
+}
+
+TEST_F(MainDialog, DeviceChangeWithACoolerInterfaceQueuesAConnect)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    const size_t first = dialog_->CallCount();
+
+    struct {
+        DEV_BROADCAST_DEVICEINTERFACE_W header;
+        wchar_t rest[160];
+    } notice = {};
+    const wchar_t path[] = L"\\\\?\\hid#vid_1a2c&pid_434d&col02#7&00000001&0&0001#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+    notice.header.dbcc_size = sizeof(notice);
+    notice.header.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    wcscpy(notice.header.dbcc_name, path);
+    EXPECT_EQ(SendMessageW(hwnd_, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&notice)), 0);
+    ASSERT_TRUE(WaitForCalls(first, 2));
+    EXPECT_EQ(dialog_->CallsFrom(first), (std::vector<std::string>{"connect", "connect done"}));
+}
+
+TEST_F(MainDialog, Timer200AddsTheIconAnewAndMovesTheWindowToTheCorner)
+{
+    ASSERT_TRUE(ShellHasTrayRecord(hwnd_, 109));
+    const HICON before = dialog_->Tray().Data().hIcon;
+    ASSERT_NE(before, nullptr);
+    ASSERT_TRUE(SameRect(WindowRect(hwnd_), kStartRect));
+    const RECT corner = MainWindowRect();
+    ASSERT_FALSE(SameRect(corner, kStartRect));
+
+    PostMessageW(hwnd_, WM_TIMER, 200, 0);
+    EXPECT_TRUE(PumpUntil([&] { return SameRect(WindowRect(hwnd_), corner); }));
+    EXPECT_TRUE(IsWindowVisible(hwnd_));   // placed, visibility unchanged
+    EXPECT_FALSE(KillTimer(hwnd_, 200));   // fires once
+    EXPECT_TRUE(ShellHasTrayRecord(hwnd_, 109));
+    EXPECT_NE(dialog_->Tray().Data().hIcon, nullptr);
+    EXPECT_NE(dialog_->Tray().Data().hIcon, before);  // loaded anew
+}
+
+TEST_F(MainDialog, OtherTimersLeaveTheWindowWhereItIs)
+{
+    PostMessageW(hwnd_, WM_TIMER, 201, 0);
+    PumpFor(300);
+    EXPECT_TRUE(SameRect(WindowRect(hwnd_), kStartRect));
+    EXPECT_TRUE(KillTimer(hwnd_, 200));  // the re-add timer is still pending
+}
+
+TEST_F(MainDialog, TrayLeftClickShowsTheHiddenWindowInTheCorner)
+{
+    ShowWindow(hwnd_, SW_HIDE);
+    ASSERT_FALSE(IsWindowVisible(hwnd_));
+    EXPECT_EQ(SendMessageW(hwnd_, 0x69A, 0, WM_LBUTTONDOWN), 0);
+    EXPECT_TRUE(IsWindowVisible(hwnd_));
+    EXPECT_TRUE(SameRect(WindowRect(hwnd_), MainWindowRect()));
+}
+
+TEST_F(MainDialog, WorkerLabelsAreAppliedOnTheUiThread)
+{
+    MText* device = DeviceLabel();
+    MText* firmware = FirmwareLabel();
+    ASSERT_NE(device, nullptr);
+    ASSERT_NE(firmware, nullptr);
+    EXPECT_EQ(Title(device), L"Device:");
+    EXPECT_EQ(Title(firmware), L"FW Version:");
+
+    // The start-up connect finds no cooler; until this thread handles its
+    // messages the labels stay as they are.
+    ASSERT_TRUE(WaitUntil([&] { return dialog_->CallCount() >= 3; }));
+    EXPECT_EQ(Title(device), L"Device:");
+    EXPECT_EQ(Title(firmware), L"FW Version:");
+    EXPECT_TRUE(PumpUntil([&] { return Title(device) == L"Device:0"; }));
+    EXPECT_EQ(Title(firmware), L"FW Version: 0");
+}
+
+TEST_F(MainDialog, PluggedCoolerShowsItsCountAndFirmwareVersion)
+{
+    MText* device = DeviceLabel();
+    MText* firmware = FirmwareLabel();
+    ASSERT_NE(device, nullptr);
+    ASSERT_NE(firmware, nullptr);
+    ASSERT_TRUE(WaitForStartUp());
+    ASSERT_TRUE(PumpUntil([&] { return Title(device) == L"Device:0"; }));
+
+    // The virtual cooler sends its arrival notices to this window.
+    vcooler::CoolerConfig config;
+    config.firmwareVersion = 0x13;
+    const int index = coolers_->Plug(config);
+    ASSERT_GE(index, 0);
+    EXPECT_TRUE(PumpUntil([&] { return Title(device) == L"Device:1" && Title(firmware) == L"FW Version: V13"; }))
+        << "device " << testing::PrintToString(Title(device)) << " firmware "
+        << testing::PrintToString(Title(firmware));
+    EXPECT_EQ(static_cast<int>(dialog_->deviceConnected), 1);
+
+    coolers_->Unplug(index);
+    EXPECT_TRUE(PumpUntil([&] { return Title(device) == L"Device:0" && Title(firmware) == L"FW Version: 0"; }))
+        << "device " << testing::PrintToString(Title(device)) << " firmware "
+        << testing::PrintToString(Title(firmware));
+    EXPECT_EQ(static_cast<int>(dialog_->deviceConnected), 0);
+}
+
+TEST_F(MainDialog, FirmwareLabelShowsAKnownVersionInHexOtherwiseZero)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    PumpFor(100);
+    MText* firmware = FirmwareLabel();
+    ASSERT_NE(firmware, nullptr);
+
+    dialog_->fwVersion = 0x13;
+    dialog_->fwVersionKnown = 1;
+    dialog_->UpdateFwVersionText();
+    EXPECT_EQ(Title(firmware), L"FW Version: V13");
+    dialog_->fwVersion = 0x1a;
+    dialog_->UpdateFwVersionText();
+    EXPECT_EQ(Title(firmware), L"FW Version: V1a");
+    dialog_->fwVersion = 0;
+    dialog_->UpdateFwVersionText();
+    EXPECT_EQ(Title(firmware), L"FW Version: V0");
+    dialog_->fwVersion = -1;
+    dialog_->UpdateFwVersionText();
+    EXPECT_EQ(Title(firmware), L"FW Version: 0");
+    dialog_->fwVersion = 0x13;
+    dialog_->fwVersionKnown = 0;
+    dialog_->UpdateFwVersionText();
+    EXPECT_EQ(Title(firmware), L"FW Version: 0");
+}
+
+// A command that ignores the stop request and outlasts StopThread's 1000 ms.
+std::atomic<int> g_slowEntered{0};
+std::atomic<int> g_slowFinished{0};
+
+class SlowCommandDlg : public DeviceMainDlg {
+protected:
+    void CheckFirmware(bool silent) override
+    {
+        if (silent)
+            return;
+        g_slowEntered = 1;
+        Sleep(1500);
+        g_slowFinished = 1;
+    }
+};
+
+TEST_F(MainDialog, TeardownWaitsForACommandThatOutlastsTheStopBound)
+{
+    dialog_.reset();  // the fixture's dialog is not needed here
+    auto slow = std::make_unique<SlowCommandDlg>();
+    ASSERT_NE(slow->Create(nullptr, L"GLIMRA", 0x96020000, WS_EX_TOOLWINDOW, CRect(kStartRect)), nullptr);
+    const HWND window = slow->GetSafeHwnd();
+    SendMessageW(window, WM_COMMAND, 101, 0);
+    ASSERT_TRUE(WaitUntil([] { return g_slowEntered == 1; }));
+    slow.reset();
+    EXPECT_EQ(g_slowFinished.load(), 1);  // the worker was done with the object before it went away
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(ShellHasTrayRecord(window, 109));
+}
+
+}  // namespace
