@@ -425,6 +425,32 @@ TEST_F(MainDialog, PluggedCoolerShowsItsCountAndFirmwareVersion)
     EXPECT_EQ(static_cast<int>(dialog_->deviceConnected), 0);
 }
 
+TEST_F(MainDialog, SampledCpuTemperatureReachesThePluggedCoolersDisplay)
+{
+    // CPU, Celsius, light on, whatever the settings key holds.
+    dialog_->deviceType = 0;
+    dialog_->tempeType = 0;
+    dialog_->ledSwitch = 1;
+    ASSERT_TRUE(WaitForStartUp());
+    const int index = coolers_->Plug();
+    ASSERT_GE(index, 0);
+
+    // The replayed 54.0 degrees: sampler -> shared record -> worker -> display report.
+    vcooler::DisplayState display;
+    EXPECT_TRUE(PumpUntil([&] {
+        display = coolers_->ReadDisplay(index);
+        return display.lit && display.digits[0] == 0 && display.digits[1] == 5 && display.digits[2] == 4;
+    })) << "lit " << display.lit << " digits " << int(display.digits[0]) << int(display.digits[1])
+        << int(display.digits[2]);
+
+    dialog_->tempeType = 1;  // 54 C = 129.2 F
+    EXPECT_TRUE(PumpUntil([&] {
+        display = coolers_->ReadDisplay(index);
+        return display.lit && display.digits[0] == 1 && display.digits[1] == 2 && display.digits[2] == 9;
+    })) << "lit " << display.lit << " digits " << int(display.digits[0]) << int(display.digits[1])
+        << int(display.digits[2]);
+}
+
 TEST_F(MainDialog, FirmwareLabelShowsAKnownVersionInHexOtherwiseZero)
 {
     ASSERT_TRUE(WaitForStartUp());
