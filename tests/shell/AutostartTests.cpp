@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -162,6 +163,11 @@ const char* Name(const FailureCase& c)
     return c.call;
 }
 
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.call;
+}
+
 class StartupTaskFailure : public StartupTaskFake, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(StartupTaskFailure, ReportsReleasesAndStops)
@@ -203,7 +209,14 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{TaskStep::QueryExecAction, "IAction::QueryInterface", "Failed to query exec action interface with HRESULT: 0x", 1},
         FailureCase{TaskStep::PutPath, "IExecAction::put_Path", "Failed to set executable path with HRESULT: 0x", 1},
         FailureCase{TaskStep::PutArguments, "IExecAction::put_Arguments", "Failed to set command line arguments with HRESULT: 0x", 1},
-        FailureCase{TaskStep::Register, "ITaskFolder::RegisterTaskDefinition", "Failed to register task definition with HRESULT: 0x", 0}));
+        FailureCase{TaskStep::Register, "ITaskFolder::RegisterTaskDefinition", "Failed to register task definition with HRESULT: 0x", 0}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) {
+        // Test names may hold only letters, digits and underscores.
+        std::string name;
+        for (const char* p = Name(info.param); *p != 0; ++p)
+            name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+        return name;
+    });
 
 TEST_F(StartupTaskFake, FailedDelayIsIgnored)
 {
