@@ -71,3 +71,5 @@ add_custom_command(OUTPUT ${CALDRIS_ICON_FILE}
   VERBATIM)
 
 add_custom_target(caldris_skin ALL DEPENDS ${CALDRIS_SKIN_OUTPUTS} ${CALDRIS_ICON_FILE})
+# Exactly what ships in skins/theme1 (other tools may add their own images to the folder).
+set(CALDRIS_SKIN_FILES ${CALDRIS_SKIN_OUTPUTS} ${CALDRIS_ICON_FILE} CACHE INTERNAL "Files of the shipped skin")
