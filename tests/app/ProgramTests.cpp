@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -226,6 +227,14 @@ struct HideCase {
     const wchar_t* arguments;
     bool hidden;
 };
+
+void PrintTo(const HideCase& c, std::ostream* os)
+{
+    std::string arguments;
+    for (const wchar_t* p = c.arguments; *p; ++p)
+        arguments += static_cast<char>(*p);
+    *os << "\"" << arguments << "\"";
+}
 
 class HideSwitch : public ProgramProcess, public ::testing::WithParamInterface<HideCase> {};
 
