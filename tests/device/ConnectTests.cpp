@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TestLock.h"
 #include "DeviceNotice.h"
 #include "DeviceTestSupport.h"
 #include "DeviceWorker.h"
@@ -62,6 +63,9 @@ protected:
 // The main window's stand-in: carries the property and hands its device-change
 // notices to the worker, as the main dialog does.
 class NoticeWindow {
+    // Other test processes look for the first window with this property.
+    CrossProcessLock lock_{L"CaldrisTest.WindowProperty"};
+
 public:
     explicit NoticeWindow(TestWorker& worker)
     {

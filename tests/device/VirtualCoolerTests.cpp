@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TestLock.h"
 #include "CoolerModel.h"
 #include "DeviceTestSupport.h"
 #include "FirmwareImage.h"
@@ -21,6 +22,9 @@ namespace {
 
 // A main-window stand-in that records the notices it receives.
 class RecordingWindow {
+    // Other test processes look for the first window with this property.
+    CrossProcessLock lock_{L"CaldrisTest.WindowProperty"};
+
 public:
     RecordingWindow()
     {

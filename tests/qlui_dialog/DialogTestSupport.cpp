@@ -64,8 +64,13 @@ void MoveCursorTo(HWND hwnd, int x, int y)
 
 std::wstring MakeSkinImage(const wchar_t* name, int width, int height, std::initializer_list<Gdiplus::ARGB> bands)
 {
-    std::wstring folder = std::wstring(GetSkinFolder().GetString()) + L"qlui_dialog_test\\";
-    ::CreateDirectoryW(GetSkinFolder().GetString(), nullptr);
+    // One folder per test process: ctest runs cases in parallel processes that
+    // would otherwise write the same files at once.
+    const std::wstring relative = L"qlui_dialog_test\\" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    const std::wstring root = std::wstring(GetSkinFolder().GetString());
+    ::CreateDirectoryW(root.c_str(), nullptr);
+    ::CreateDirectoryW((root + L"qlui_dialog_test\\").c_str(), nullptr);
+    const std::wstring folder = root + relative;
     ::CreateDirectoryW(folder.c_str(), nullptr);
     Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
     {
@@ -81,7 +86,7 @@ std::wstring MakeSkinImage(const wchar_t* name, int width, int height, std::init
     CLSID png;
     EXPECT_TRUE(PngEncoder(png));
     EXPECT_EQ(Gdiplus::Ok, bitmap.Save((folder + name).c_str(), &png, nullptr));
-    return std::wstring(L"qlui_dialog_test\\") + name;
+    return relative + name;
 }
 
 void FrameCapture::Observe(void* user, const BYTE* bits, int cx, int cy, const RECT&)
