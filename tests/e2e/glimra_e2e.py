@@ -91,16 +91,6 @@ class Image:
     def count(self, rect, predicate):
         return sum(1 for _, _, p in self.pixels(rect) if predicate(p))
 
-    def ink_columns(self, rect, predicate):
-        """(first, last) column of rect holding a pixel that matches, or None."""
-        xs = [x for x, _, p in self.pixels(rect) if predicate(p)]
-        return (min(xs), max(xs)) if xs else None
-
-    def crop(self, rect):
-        left, top, right, bottom = rect
-        rows = [self.data[(y * self.width + left) * 3:(y * self.width + right) * 3] for y in range(top, bottom)]
-        return Image(right - left, bottom - top, b"".join(rows))
-
     def save_png(self, path):
         raw = b"".join(b"\x00" + self.data[y * self.width * 3:(y + 1) * self.width * 3] for y in range(self.height))
 
