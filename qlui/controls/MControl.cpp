@@ -314,33 +314,42 @@ int MControl::OnMouseMove(UINT flags, CPoint pt)
     return (m_pActiveChild != nullptr || old != nullptr) ? 1 : result;
 }
 
+MControl* MControl::BeginPress(CPoint& pt, CPoint& saved)
+{
+    saved = pt;
+    OnMousePointChange(pt);
+    m_bPressCapture = m_rect.PtInRect(pt);
+    ScopedLock lock(m_csControls);
+    for (size_t i = 0; i < m_controls.size(); ++i) {
+        MControl* child = m_controls[i];
+        if (child->PtInRect(ChildPoint(child, saved, pt)) && child->m_bVisible && child->m_bEnabled
+            && child->m_bResponse)
+            m_pActiveChild = child;
+    }
+    return m_pActiveChild;
+}
+
+void MControl::TakeFocus()
+{
+    if (m_pManager == nullptr)
+        return;
+    MControl* focus = m_pManager->GetFocusControl();
+    if (focus != this) {
+        if (focus != nullptr)
+            focus->SetControlFocus(0);
+        SetControlFocus(1);
+        m_pManager->StoreFocusControl(this);
+    }
+}
+
 int MControl::OnLButtonDown(UINT flags, CPoint pt)
 {
     if (!m_bVisible || !m_bResponse)
         return 0;
-    CPoint saved = pt;
-    OnMousePointChange(pt);
-    m_bPressCapture = m_rect.PtInRect(pt);
-    {
-        ScopedLock lock(m_csControls);
-        for (size_t i = 0; i < m_controls.size(); ++i) {
-            MControl* child = m_controls[i];
-            if (child->PtInRect(ChildPoint(child, saved, pt)) && child->m_bVisible && child->m_bEnabled
-                && child->m_bResponse)
-                m_pActiveChild = child;
-        }
-    }
-    if (m_pActiveChild != nullptr)
-        return m_pActiveChild->OnLButtonDown(flags, ChildPoint(m_pActiveChild, saved, pt));
-    if (m_pManager != nullptr) {
-        MControl* focus = m_pManager->GetFocusControl();
-        if (focus != this) {
-            if (focus != nullptr)
-                focus->SetControlFocus(0);
-            SetControlFocus(1);
-            m_pManager->StoreFocusControl(this);
-        }
-    }
+    CPoint saved;
+    if (MControl* child = BeginPress(pt, saved))
+        return child->OnLButtonDown(flags, ChildPoint(child, saved, pt));
+    TakeFocus();
     return OnControlLButtonDown(flags, pt);
 }
 
@@ -348,29 +357,10 @@ int MControl::OnRButtonDown(UINT flags, CPoint pt)
 {
     if (!m_bVisible || !m_bResponse)
         return 0;
-    CPoint saved = pt;
-    OnMousePointChange(pt);
-    m_bPressCapture = m_rect.PtInRect(pt);
-    {
-        ScopedLock lock(m_csControls);
-        for (size_t i = 0; i < m_controls.size(); ++i) {
-            MControl* child = m_controls[i];
-            if (child->PtInRect(ChildPoint(child, saved, pt)) && child->m_bVisible && child->m_bEnabled
-                && child->m_bResponse)
-                m_pActiveChild = child;
-        }
-    }
-    if (m_pActiveChild != nullptr)
-        return m_pActiveChild->OnRButtonDown(flags, ChildPoint(m_pActiveChild, saved, pt));
-    if (m_pManager != nullptr) {
-        MControl* focus = m_pManager->GetFocusControl();
-        if (focus != this) {
-            if (focus != nullptr)
-                focus->SetControlFocus(0);
-            SetControlFocus(1);
-            m_pManager->StoreFocusControl(this);
-        }
-    }
+    CPoint saved;
+    if (MControl* child = BeginPress(pt, saved))
+        return child->OnRButtonDown(flags, ChildPoint(child, saved, pt));
+    TakeFocus();
     return OnControlRButtonDown(flags, pt);
 }
 

@@ -146,6 +146,11 @@ protected:
 
     // Which child gets the point: ids 1 and 2 keep the untranslated point.
     static CPoint ChildPoint(MControl* child, const CPoint& saved, const CPoint& translated);
+    // A press: records the capture and picks the child that takes it (also kept
+    // as the active child); pt is translated, saved keeps the original.
+    MControl* BeginPress(CPoint& pt, CPoint& saved);
+    // Moves the manager's keyboard focus to this control.
+    void TakeFocus();
     void ReportKey(UINT key, UINT flags);
 
     MObject* m_pParent;
