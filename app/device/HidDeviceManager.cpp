@@ -134,3 +134,13 @@ bool HidDeviceManager::ReadFirmwareVersion(int& version)
     version = answer[1] * 256 + answer[2];
     return true;
 }
+
+size_t HidDeviceManager::OpenCoolers()
+{
+    ClearFilters();
+    AddFilter(kCoolerVendorId, kCoolerProductId, L"", 1);
+    CloseAll();
+    OpenAll();
+    SetListOpen();
+    return DeviceCount();
+}

@@ -40,6 +40,9 @@ public:
     void CloseAll();
     void SetListOpen() { listOpen = 1; }
     size_t DeviceCount() const { return devices_.size(); }
+    // The connect command's device step: the cooler filter alone, every entry
+    // closed, the coolers' display collections opened anew. Returns the count.
+    size_t OpenCoolers();
     const HidDeviceEntry& Entry(size_t i) const { return *devices_[i]; }
 
     // Sends one feature report to every open collection; the result of the last.

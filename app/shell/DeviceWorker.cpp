@@ -100,14 +100,7 @@ void DeviceWorker::RunCommand(int code)
 void DeviceWorker::Connect()
 {
     deviceConnected = 0;
-    HidDeviceManager& hid = HidDeviceManager::Instance();
-    hid.ClearFilters();
-    hid.AddFilter(HidDeviceManager::kCoolerVendorId, HidDeviceManager::kCoolerProductId, L"", 1);
-    hid.CloseAll();
-    hid.OpenAll();
-    hid.SetListOpen();
-
-    const int count = static_cast<int>(hid.DeviceCount());
+    const int count = static_cast<int>(HidDeviceManager::Instance().OpenCoolers());
     if (count == 0) {
         if (deviceView != nullptr)
             deviceView->SetDeviceCountText(L"Device:0");

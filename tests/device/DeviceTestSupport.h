@@ -23,13 +23,7 @@ inline vcooler::VCoolerControl& FreshCoolers()
 // Opens the coolers as the connect command does.
 inline size_t OpenCoolers()
 {
-    HidDeviceManager& hid = HidDeviceManager::Instance();
-    hid.ClearFilters();
-    hid.AddFilter(HidDeviceManager::kCoolerVendorId, HidDeviceManager::kCoolerProductId, L"", 1);
-    hid.CloseAll();
-    hid.OpenAll();
-    hid.SetListOpen();
-    return hid.DeviceCount();
+    return HidDeviceManager::Instance().OpenCoolers();
 }
 
 // Pumps this thread's messages until `done` holds or about 10 s have passed.

@@ -19,13 +19,7 @@ namespace {
 // Opens the coolers' display collections as the connect command does.
 size_t ConnectCoolers()
 {
-    HidDeviceManager& hid = HidDeviceManager::Instance();
-    hid.ClearFilters();
-    hid.AddFilter(HidDeviceManager::kCoolerVendorId, HidDeviceManager::kCoolerProductId, L"", 1);
-    hid.CloseAll();
-    hid.OpenAll();
-    hid.SetListOpen();
-    return hid.DeviceCount();
+    return HidDeviceManager::Instance().OpenCoolers();
 }
 
 int ListCoolers(const DiagArgs&)
