@@ -319,10 +319,14 @@ class Session:
     # -- the window
 
     def window_position(self):
-        out = subprocess.run(["xdotool", "getwindowgeometry", self.window], capture_output=True, text=True).stdout
-        match = re.search(r"Position: (-?\d+),(-?\d+)", out)
-        check(match is not None, f"no geometry for window {self.window}")
-        return int(match.group(1)), int(match.group(2))
+        # Wine may replace the X window between the lookup and the query: look
+        # it up anew until one answers.
+        def read():
+            out = subprocess.run(["xdotool", "getwindowgeometry", self.window], capture_output=True,
+                                 text=True).stdout
+            match = re.search(r"Position: (-?\d+),(-?\d+)", out)
+            return (int(match.group(1)), int(match.group(2))) if match else None
+        return wait_for("the main window's geometry", read, 5)
 
     def viewable(self):
         out = subprocess.run(["xwininfo", "-id", self.window], capture_output=True, text=True).stdout
