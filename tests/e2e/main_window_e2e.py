@@ -181,7 +181,15 @@ def settings_page(build, source):
             s.move_to(*PARK)
             back = wait_for("the main page", lambda: (lambda i: i if not i.count(SW_VERSION, is_ink) else None)(
                 s.capture()), 10, interval=0.3)
-            back = s.screenshot("main_page_again")
+            # The gear may still show its hover frame until the window has seen
+            # the pointer leave: compare again until it settles.
+            def same_as_before():
+                image = s.capture()
+                return all(differing_fraction(main, image, rect) < 0.02 for rect in (SETTINGS, UNIT, LED, SOURCE))
+            try:
+                wait_for("the main page as it was", same_as_before, 10, interval=0.3)
+            finally:
+                back = s.screenshot("main_page_again")
             check_main_page(back, unit="C", light=True, source="CPU")
             for rect in (SETTINGS, UNIT, LED, SOURCE):
                 check(differing_fraction(main, back, rect) < 0.02, f"the main page differs in {rect}")
