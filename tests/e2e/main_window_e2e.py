@@ -141,7 +141,13 @@ def settings_page(build, source):
         try:
             start_pushing(s)
             s.move_to(*PARK)
-            main = s.capture()
+            # The reference picture once the window has settled (no hover frame
+            # left from where the pointer was): two captures in a row agree.
+            def settled():
+                first = s.capture()
+                time.sleep(0.3)
+                return first if differing_fraction(first, s.capture(), SETTINGS) == 0 else None
+            main = wait_for("the main page to settle", settled, 10)
 
             s.click(*GEAR)
             s.move_to(*PARK)
