@@ -13,3 +13,12 @@ set(CMAKE_SHARED_LINKER_FLAGS_RELEASE "-s")
 function(caldris_unicode_entry target)
   target_link_options(${target} PRIVATE -municode)
 endfunction()
+
+# The HID back end under the device layer: Debian's hidapi unless the program
+# that is linked says otherwise (the virtual cooler). Chosen per linked program,
+# so the back end always follows the device layer on the link line.
+define_property(TARGET PROPERTY CALDRIS_HID_BACKEND
+  BRIEF_DOCS "The library that provides the hidapi functions to the device layer")
+function(caldris_use_virtual_cooler target)
+  set_target_properties(${target} PROPERTIES CALDRIS_HID_BACKEND vcooler)
+endfunction()

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "Win32Handles.h"
+#include "UniqueResource.h"
 
 namespace {
 uint64_t Ticks(const FILETIME& t)
@@ -28,7 +28,7 @@ std::string CpuLoadSource::ProcessorName()
     HKEY raw = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", 0, KEY_READ, &raw) != ERROR_SUCCESS)
         return "CPU";
-    UniqueKey key(raw);
+    UniqueRegKey key(raw);
     char buf[256] = {};
     DWORD size = sizeof buf - 1;
     DWORD type = 0;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "SensorDeviceSet.h"
-#include "Win32Handles.h"
+#include "UniqueResource.h"
 
 // The kernel graphics interface's per-adapter performance data (Windows 10 1803
 // and later): a GPU temperature for any vendor, in tenths of a degree, without a

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <vector>
 
-#include "Win32Handles.h"
+#include "UniqueResource.h"
 
 namespace {
 
@@ -149,7 +149,7 @@ bool HwinfoSource::Parse(const uint8_t* data, size_t size, int64_t nowUnix, Sens
 
 bool HwinfoSource::Collect(SensorDeviceSet& out, std::string& status)
 {
-    UniqueFile mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, L"Global\\HWiNFO_SENS_SM2"));
+    UniqueHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, L"Global\\HWiNFO_SENS_SM2"));
     if (!mapping) {
         status = "HWiNFO: not running";
         return false;

@@ -6,14 +6,14 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Win32Handles.h"
+#include "UniqueResource.h"
 
 namespace {
 
 // Small sysfs attribute: first line, trimmed; empty when missing.
 std::string ReadAttribute(const std::wstring& path)
 {
-    UniqueFile f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!f)
         return {};
     char buf[256];

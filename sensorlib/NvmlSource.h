@@ -2,7 +2,7 @@
 #include <string>
 
 #include "SensorDeviceSet.h"
-#include "Win32Handles.h"
+#include "UniqueResource.h"
 
 // NVIDIA's management library, loaded at run time from System32 only: each GPU's
 // name, temperature and utilisation.

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "Win32Handles.h"
+#include "UniqueResource.h"
 
 namespace {
 
@@ -167,7 +167,7 @@ bool ReplayScenario::Parse(std::string_view text, std::string& error)
 bool ReplayScenario::Load(const std::wstring& path, std::string& error)
 {
     devices_.clear();
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         error = "cannot open the replay file (error " + std::to_string(GetLastError()) + ")";

@@ -10,13 +10,11 @@ extern "C" {
 #include <cstddef>
 #include <cwchar>
 
-#include "HandleGuard.h"
+#include "CoolerDescription.h"
+#include "UniqueResource.h"
 
 namespace {
 
-constexpr wchar_t kCoolerIds[] = L"VID_1A2C&PID_434D";
-constexpr USAGE kDisplayUsagePage = 0xFF01;
-constexpr USAGE kDisplayUsage = 1;
 
 // Interface classes the main window follows, in registration order.
 constexpr GUID kNoticeClasses[] = {
@@ -53,7 +51,11 @@ bool PathNamesCooler(const std::wstring& path)
     std::wstring upper = path;
     upper.push_back(L'\0');
     _wcsupr_s(upper.data(), upper.size());
-    return wcsstr(upper.c_str(), kCoolerIds) != nullptr;
+    for (const CoolerDescription& model : CoolerModels()) {
+        if (wcsstr(upper.c_str(), model.PathToken().c_str()) != nullptr)
+            return true;
+    }
+    return false;
 }
 
 DeviceNotice ClassifyDeviceNotice(WPARAM event, LPARAM data)
@@ -89,8 +91,14 @@ bool ProbeCoolerInterface(const wchar_t* path)
     if (preparsed.get() == nullptr)
         return false;
     HIDP_CAPS caps{};
-    return HidP_GetCaps(preparsed.get(), &caps) == HIDP_STATUS_SUCCESS && caps.UsagePage == kDisplayUsagePage &&
-           caps.Usage == kDisplayUsage;
+    if (HidP_GetCaps(preparsed.get(), &caps) != HIDP_STATUS_SUCCESS)
+        return false;
+    // The path already named a known model; any model's display collection will do.
+    for (const CoolerDescription& model : CoolerModels()) {
+        if (caps.UsagePage == model.usagePage && caps.Usage == model.usage)
+            return true;
+    }
+    return false;
 }
 
 int RegisterCoolerNotifications(HWND window)

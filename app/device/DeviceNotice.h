@@ -14,15 +14,15 @@ struct DeviceNotice {
 };
 
 // Reads a WM_DEVICECHANGE: arrival or removal of a device interface whose path
-// names the cooler ("VID_1A2C&PID_434D", any case). Everything else is Ignore.
+// names a known cooler model (its path token, any case). Everything else is Ignore.
 // The path is read only within the size the header states.
 DeviceNotice ClassifyDeviceNotice(WPARAM event, LPARAM data);
 
-// True when the upper-cased path contains "VID_1A2C&PID_434D".
+// True when the upper-cased path contains a known model's path token.
 bool PathNamesCooler(const std::wstring& path);
 
 // Opens the interface and checks that it is the cooler's display collection
-// (usage page 0xFF01, usage 1) with the HID class functions. UI thread.
+// (the model's usage pair) with the HID class functions. UI thread.
 bool ProbeCoolerInterface(const wchar_t* path);
 
 // The four device-interface registrations of the main window (USB device, disk,

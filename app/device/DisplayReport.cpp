@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "CoolerDescription.h"
 #include "SensorSnapshot.h"
 
 namespace {
@@ -50,9 +51,8 @@ DisplayReportBytes BuildDisplayReport(const SensorSnapshot* snapshot, int ledSwi
 {
     const int value = DisplayValue(snapshot, deviceType, tempeType);
     DisplayReportBytes report{};
-    report[0] = 0x07;
-    report[1] = 0xFF;
-    report[2] = 0xFF;
+    const auto& header = DefaultCooler().displayHeader;
+    std::copy(header.begin(), header.end(), report.begin());
     // Signed, truncating arithmetic: a negative value gives 0 or negative digits.
     report[3] = static_cast<uint8_t>((value / 100) % 10);
     report[4] = static_cast<uint8_t>((value / 10) % 10);

@@ -10,16 +10,16 @@ namespace {
 
 // The copy handed to hidapi: at most 64 caller bytes, zero-padded to 65, so
 // neither a short caller buffer nor hidapi's own read runs past its end.
-std::array<unsigned char, HidDeviceManager::kReportBytes> FrameReport(const unsigned char* report, size_t length)
+std::array<unsigned char, kCoolerReportBytes> FrameReport(const unsigned char* report, size_t length)
 {
-    std::array<unsigned char, HidDeviceManager::kReportBytes> frame{};
-    memcpy(frame.data(), report, std::min(length, HidDeviceManager::kPayloadBytes));
+    std::array<unsigned char, kCoolerReportBytes> frame{};
+    memcpy(frame.data(), report, std::min(length, kCoolerPayloadBytes));
     return frame;
 }
 
 size_t SendLength(size_t length)
 {
-    return std::min(length, HidDeviceManager::kReportBytes);
+    return std::min(length, kCoolerReportBytes);
 }
 
 }  // namespace
@@ -63,9 +63,9 @@ const HidDeviceManager::Filter* HidDeviceManager::FindFilter(unsigned short vend
 
 void HidDeviceManager::CloseAll()
 {
-    if (listOpen == 0)
+    if (!listOpen_)
         return;
-    listOpen = 0;
+    listOpen_ = false;
     devices_.clear();
 }
 
@@ -75,12 +75,13 @@ void HidDeviceManager::OpenAll()
     if (all == nullptr)
         return;
     for (hid_device_info* info = all; info != nullptr; info = info->next) {
-        if (FindFilter(info->vendor_id, info->product_id) == nullptr)
+        const CoolerDescription* model = FindCooler(info->vendor_id, info->product_id);
+        if (model == nullptr || FindFilter(info->vendor_id, info->product_id) == nullptr)
             continue;
         hid_device* handle = hid_open_path(info->path);
         if (handle == nullptr)
             continue;  // held by another program, or gone since the enumeration
-        if (info->usage_page == kDisplayUsagePage && info->usage == kDisplayUsage) {
+        if (info->usage_page == model->usagePage && info->usage == model->usage) {
             const int index = static_cast<int>(devices_.size());
             devices_.push_back(std::make_unique<HidDeviceEntry>(handle, info->vendor_id, info->product_id, info->path, index));
         } else {
@@ -92,7 +93,7 @@ void HidDeviceManager::OpenAll()
 
 bool HidDeviceManager::SendFeature(const unsigned char* report, size_t length)
 {
-    if (listOpen == 0)
+    if (!listOpen_)
         return false;
     bool result = false;
     for (const auto& entry : devices_) {
@@ -106,15 +107,17 @@ bool HidDeviceManager::SendFeature(const unsigned char* report, size_t length)
 
 bool HidDeviceManager::ReadFirmwareVersion(int& version)
 {
-    if (listOpen == 0 || devices_.empty())
+    if (!listOpen_ || devices_.empty())
         return false;
-    hid_device* handle = devices_.front()->Handle();
-    if (handle == nullptr)
+    const HidDeviceEntry& entry = *devices_.front();
+    const CoolerDescription* model = FindCooler(entry.VendorId(), entry.ProductId());
+    if (entry.Handle() == nullptr || model == nullptr)
         return false;
+    hid_device* handle = entry.Handle();
 
-    std::array<unsigned char, kPayloadBytes> request{};
-    request[0] = kReportId;
-    request[1] = 0xFD;
+    std::array<unsigned char, kCoolerPayloadBytes> request{};
+    request[0] = model->versionQuery[0];
+    request[1] = model->versionQuery[1];
     Sleep(16);
 
     auto frame = FrameReport(request.data(), request.size());
@@ -124,9 +127,9 @@ bool HidDeviceManager::ReadFirmwareVersion(int& version)
     // The reads' results are not examined: a failed read leaves the request in
     // the buffer, which then reads as version 0xFD00.
     Sleep(16);
-    std::array<unsigned char, kPayloadBytes> answer = request;
+    std::array<unsigned char, kCoolerPayloadBytes> answer = request;
     hid_get_feature_report(handle, answer.data(), answer.size());
-    if (answer[0] != kReportId) {
+    if (answer[0] != model->reportId) {
         Sleep(16);
         answer = request;
         hid_get_feature_report(handle, answer.data(), answer.size());
@@ -138,7 +141,8 @@ bool HidDeviceManager::ReadFirmwareVersion(int& version)
 size_t HidDeviceManager::OpenCoolers()
 {
     ClearFilters();
-    AddFilter(kCoolerVendorId, kCoolerProductId, L"", 1);
+    for (const CoolerDescription& model : CoolerModels())
+        AddFilter(model.vendorId, model.productId, L"", 1);
     CloseAll();
     OpenAll();
     SetListOpen();

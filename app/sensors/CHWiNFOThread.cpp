@@ -1,12 +1,14 @@
 #include "CHWiNFOThread.h"
 
-#include "DeviceWorker.h"
 #include "SensorSampler.h"
 #include "SensorTrace.h"
 
-CHWiNFOThread::CHWiNFOThread(DeviceWorker* owner) : CHWiNFOThread(owner, StdoutSensorTrace()) {}
+CHWiNFOThread::CHWiNFOThread(const SensorSnapshotSlot& snapshot) : CHWiNFOThread(snapshot, StdoutSensorTrace()) {}
 
-CHWiNFOThread::CHWiNFOThread(DeviceWorker* owner, SensorTrace& trace) : owner_(owner), trace_(trace) {}
+CHWiNFOThread::CHWiNFOThread(const SensorSnapshotSlot& snapshot, SensorTrace& trace)
+    : snapshot_(snapshot), trace_(trace)
+{
+}
 
 CHWiNFOThread::~CHWiNFOThread()
 {
@@ -17,6 +19,5 @@ CHWiNFOThread::~CHWiNFOThread()
 
 void CHWiNFOThread::Run()
 {
-    if (owner_ != nullptr)
-        SampleSensors(binding_, owner_->sensorSnapshot, trace_);
+    SampleSensors(binding_, snapshot_.load(), trace_);
 }

@@ -1,19 +1,21 @@
 #pragma once
 #include "CThreadBasic.h"
 #include "SensorBinding.h"
+#include "SensorSnapshot.h"
 
-class DeviceWorker;
 class SensorTrace;
 
-// The sensor sampler: one sampling pass per cycle for its owner, then a pause of
-// kIntervalMs. It keeps the sensor library binding, which only this thread uses.
+// The sensor sampler: one sampling pass per cycle into the shared record, then a
+// pause of kIntervalMs. It keeps the sensor library binding, which only this
+// thread uses.
 class CHWiNFOThread : public CThreadBasic {
 public:
     static constexpr unsigned kIntervalMs = 2000;
 
-    // owner: not owned; its sensorSnapshot receives the results once mapped.
-    explicit CHWiNFOThread(DeviceWorker* owner);
-    CHWiNFOThread(DeviceWorker* owner, SensorTrace& trace);
+    // snapshot: not owned; a pass writes into the record it points to once the
+    // record is mapped (and only computes while it is null).
+    explicit CHWiNFOThread(const SensorSnapshotSlot& snapshot);
+    CHWiNFOThread(const SensorSnapshotSlot& snapshot, SensorTrace& trace);
     ~CHWiNFOThread() override;
 
     // One sampling pass. Sampling thread.
@@ -22,7 +24,7 @@ public:
     SensorLibraryBinding& Binding() { return binding_; }
 
 private:
-    DeviceWorker* owner_;
+    const SensorSnapshotSlot& snapshot_;
     SensorTrace& trace_;
     SensorLibraryBinding binding_;
 };

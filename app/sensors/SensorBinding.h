@@ -13,7 +13,7 @@ class SensorTrace;
 struct SensorLibraryBinding {
     std::string libraryName = kSensorLibraryName;  // tests point this at other builds
     HMODULE sensorLibrary = nullptr;
-    volatile LONG sensorLibraryReady = 0;
+    LONG sensorLibraryReady = 0;  // like every field here: sampling thread only
     bool bound = false;  // all eight entry points were found
 
     SensorInitialiseFn initialise = nullptr;

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <atomic>
+
 // The shared sensor record in the mapping "qelmar_hardware_mapfile". Other
 // processes open it by name, so the layout is fixed: 772 bytes, 32-bit floats
 // in degrees Celsius at fixed offsets, every other byte reserved.
@@ -24,3 +26,7 @@ static_assert(offsetof(SensorSnapshot, igpuTemperature) == 444);
 static_assert(offsetof(SensorSnapshot, boardTemperature) == 724);
 
 inline constexpr char kSensorSnapshotName[] = "qelmar_hardware_mapfile";
+
+// Where the record is once mapped: written by the device worker's connect
+// command (which maps it), read by the sampler and the display push.
+using SensorSnapshotSlot = std::atomic<SensorSnapshot*>;

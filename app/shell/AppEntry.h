@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "HandleGuard.h"
+#include "UniqueResource.h"
 
 // Helpers of the process entry and lifecycle. Main (UI) thread.
 

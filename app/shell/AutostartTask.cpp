@@ -3,34 +3,17 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include "ApartmentScope.h"
 #include "ComPtr.h"
 #include "LogonTrigger.h"
 #include "Paths.h"
-#include "UniqueBstr.h"
+#include "UniqueResource.h"
 
 namespace {
 
 // {0F87369F-A4E5-4CFC-BD3E-73E6154572DD}
 constexpr CLSID kTaskSchedulerClsid = {
     0x0f87369f, 0xa4e5, 0x4cfc, {0xbd, 0x3e, 0x73, 0xe6, 0x15, 0x45, 0x72, 0xdd}};
-
-// Pairs CoInitialize with CoUninitialize on every path out.
-class ComScope {
-public:
-    HRESULT Init()
-    {
-        hr_ = CoInitialize(nullptr);
-        return hr_;
-    }
-    ~ComScope()
-    {
-        if (SUCCEEDED(hr_))
-            CoUninitialize();
-    }
-
-private:
-    HRESULT hr_ = E_FAIL;
-};
 
 void Report(FILE* err, const char* message, HRESULT hr)
 {
@@ -49,72 +32,52 @@ VARIANT EmptyVariant()
 // the caller's ComScope uninitialises COM.
 int BuildAndRegister(TaskServiceFactory factory, const std::wstring& programPath, FILE* err)
 {
+    // A failed step is reported with its text and ends the registration.
+    const auto Failed = [err](HRESULT hr, const char* message) {
+        if (SUCCEEDED(hr))
+            return false;
+        Report(err, message, hr);
+        return true;
+    };
     ComPtr<ITaskService> service;
-    HRESULT hr = factory(service.put());
-    if (FAILED(hr)) {
-        Report(err, "Failed to create Task Scheduler instance with HRESULT: 0x", hr);
+    if (Failed(factory(service.put()), "Failed to create Task Scheduler instance with HRESULT: 0x"))
         return 1;
-    }
-    hr = service->Connect(EmptyVariant(), EmptyVariant(), EmptyVariant(), EmptyVariant());
-    if (FAILED(hr)) {
-        Report(err, "Failed to connect to Task Scheduler service with HRESULT: 0x", hr);
+    if (Failed(service->Connect(EmptyVariant(), EmptyVariant(), EmptyVariant(), EmptyVariant()), "Failed to connect to Task Scheduler service with HRESULT: 0x"))
         return 1;
-    }
 
     ComPtr<ITaskFolder> root;
-    UniqueBstr rootPath(L"\\");
-    hr = service->GetFolder(rootPath.get(), root.put());
-    if (FAILED(hr)) {
-        Report(err, "Failed to get root folder with HRESULT: 0x", hr);
+    UniqueBstr rootPath = MakeBstr(L"\\");
+    if (Failed(service->GetFolder(rootPath.get(), root.put()), "Failed to get root folder with HRESULT: 0x"))
         return 1;
-    }
 
     ComPtr<ITaskDefinition> task;
-    hr = service->NewTask(0, task.put());
-    if (FAILED(hr)) {
-        Report(err, "Failed to create new task with HRESULT: 0x", hr);
+    if (Failed(service->NewTask(0, task.put()), "Failed to create new task with HRESULT: 0x"))
         return 1;
-    }
 
     ComPtr<ITriggerCollection> triggers;
-    hr = task->get_Triggers(triggers.put());
-    if (FAILED(hr)) {
-        Report(err, "Failed to get trigger collection with HRESULT: 0x", hr);
+    if (Failed(task->get_Triggers(triggers.put()), "Failed to get trigger collection with HRESULT: 0x"))
         return 1;
-    }
     ComPtr<ITrigger> trigger;
-    hr = triggers->Create(TASK_TRIGGER_LOGON, trigger.put());
-    if (FAILED(hr)) {
-        Report(err, "Failed to create trigger with HRESULT: 0x", hr);
+    if (Failed(triggers->Create(TASK_TRIGGER_LOGON, trigger.put()), "Failed to create trigger with HRESULT: 0x"))
         return 1;
-    }
     ComPtr<ILogonTrigger> logon;
     if (SUCCEEDED(trigger.As(logon))) {
-        UniqueBstr delay(L"PT5S");
+        UniqueBstr delay = MakeBstr(L"PT5S");
         logon->put_Delay(delay.get());  // a trigger without the delay still starts the program
     }
-    UniqueBstr triggerId(L"Administrator");
-    hr = trigger->put_Id(triggerId.get());
-    if (FAILED(hr)) {
-        Report(err, "Failed to set trigger ID with HRESULT: 0x", hr);
+    UniqueBstr triggerId = MakeBstr(L"Administrator");
+    if (Failed(trigger->put_Id(triggerId.get()), "Failed to set trigger ID with HRESULT: 0x"))
         return 1;
-    }
 
     ComPtr<IPrincipal> principal;
-    hr = task->get_Principal(principal.put());
-    if (FAILED(hr)) {
-        Report(err, "Failed to get principal with HRESULT: 0x", hr);
+    if (Failed(task->get_Principal(principal.put()), "Failed to get principal with HRESULT: 0x"))
         return 1;
-    }
-    hr = principal->put_RunLevel(TASK_RUNLEVEL_HIGHEST);
-    if (FAILED(hr)) {
-        Report(err, "Failed to set run level with HRESULT: 0x", hr);
+    if (Failed(principal->put_RunLevel(TASK_RUNLEVEL_HIGHEST), "Failed to set run level with HRESULT: 0x"))
         return 1;
-    }
 
     ComPtr<ITaskSettings> settings;
     if (SUCCEEDED(task->get_Settings(settings.put())) && settings) {
-        UniqueBstr noLimit(L"PT0S");
+        UniqueBstr noLimit = MakeBstr(L"PT0S");
         settings->put_StopIfGoingOnBatteries(VARIANT_FALSE);
         settings->put_DisallowStartIfOnBatteries(VARIANT_FALSE);
         settings->put_AllowDemandStart(VARIANT_TRUE);
@@ -124,43 +87,28 @@ int BuildAndRegister(TaskServiceFactory factory, const std::wstring& programPath
     }
 
     ComPtr<IActionCollection> actions;
-    hr = task->get_Actions(actions.put());
-    if (FAILED(hr)) {
-        Report(err, "Failed to get action collection with HRESULT: 0x", hr);
+    if (Failed(task->get_Actions(actions.put()), "Failed to get action collection with HRESULT: 0x"))
         return 1;
-    }
     ComPtr<IAction> action;
-    hr = actions->Create(TASK_ACTION_EXEC, action.put());
-    if (FAILED(hr)) {
-        Report(err, "Failed to create action with HRESULT: 0x", hr);
+    if (Failed(actions->Create(TASK_ACTION_EXEC, action.put()), "Failed to create action with HRESULT: 0x"))
         return 1;
-    }
     ComPtr<IExecAction> exec;
-    hr = action.As(exec);
-    if (FAILED(hr)) {
-        Report(err, "Failed to query exec action interface with HRESULT: 0x", hr);
+    if (Failed(action.As(exec), "Failed to query exec action interface with HRESULT: 0x"))
         return 1;
-    }
-    UniqueBstr path(programPath.c_str());
-    hr = exec->put_Path(path.get());
-    if (FAILED(hr)) {
-        Report(err, "Failed to set executable path with HRESULT: 0x", hr);
+    UniqueBstr path = MakeBstr(programPath.c_str());
+    if (Failed(exec->put_Path(path.get()), "Failed to set executable path with HRESULT: 0x"))
         return 1;
-    }
-    UniqueBstr arguments(L"-hide");
-    hr = exec->put_Arguments(arguments.get());
-    if (FAILED(hr)) {
-        Report(err, "Failed to set command line arguments with HRESULT: 0x", hr);
+    UniqueBstr arguments = MakeBstr(L"-hide");
+    if (Failed(exec->put_Arguments(arguments.get()), "Failed to set command line arguments with HRESULT: 0x"))
         return 1;
-    }
 
-    UniqueBstr taskName(kStartupTaskName);
-    UniqueBstr emptySddl(L"");
+    UniqueBstr taskName = MakeBstr(kStartupTaskName);
+    UniqueBstr emptySddl = MakeBstr(L"");
     VARIANT sddl = EmptyVariant();
     sddl.vt = VT_BSTR;
     sddl.bstrVal = emptySddl.get();
     ComPtr<IRegisteredTask> registered;
-    hr = root->RegisterTaskDefinition(taskName.get(), task.get(), TASK_CREATE_OR_UPDATE, EmptyVariant(),
+    const HRESULT hr = root->RegisterTaskDefinition(taskName.get(), task.get(), TASK_CREATE_OR_UPDATE, EmptyVariant(),
                                       EmptyVariant(), TASK_LOGON_INTERACTIVE_TOKEN, sddl,
                                       registered.put());
     if (FAILED(hr))
@@ -183,10 +131,9 @@ int RegisterStartupTask()
 
 int RegisterStartupTask(TaskServiceFactory factory, const std::wstring& programPath, FILE* err)
 {
-    ComScope com;
-    const HRESULT hr = com.Init();
-    if (FAILED(hr)) {
-        Report(err, "CoInitialize failed with HRESULT: 0x", hr);
+    const ComScope com;
+    if (FAILED(com.Result())) {
+        Report(err, "CoInitialize failed with HRESULT: 0x", com.Result());
         return 1;
     }
     return BuildAndRegister(factory, programPath, err);

@@ -4,18 +4,18 @@
 
 #include "AutostartTask.h"
 #include "CHWiNFOThread.h"
+#include "ControlNotify.h"
 #include "MText.h"
 #include "MainLayout.h"
+#include "MainWindowMessages.h"
+#include "MenuCommand.h"
 #include "Settings.h"
 #include "UpdateServer.h"
+#include "Version.h"
 
-namespace {
-constexpr wchar_t kSoftwareVersion[] = L"1.0.1.9";
-}
-
-DeviceMainDlg::DeviceMainDlg() : tray(firmwareUpgrading)
+DeviceMainDlg::DeviceMainDlg() : tray(FirmwareUpgradingFlag())
 {
-    deviceView = this;
+    SetDeviceView(this);
 }
 
 DeviceMainDlg::~DeviceMainDlg()
@@ -25,7 +25,7 @@ DeviceMainDlg::~DeviceMainDlg()
         sensorThread.reset();  // joins: the sampler never outlives the record's owner
     }
     ShutdownWorker();
-    deviceView = nullptr;
+    SetDeviceView(nullptr);
     tray.RemoveTrayIcon();
 }
 
@@ -33,7 +33,10 @@ BOOL DeviceMainDlg::OnInitDialog()
 {
     MDialog::OnInitDialog();  // binds the manager and runs InitUI
 
-    LoadStartupSettings(*this);
+    const StartupSettings settings = ReadStartupSettings();
+    SetLedSwitch(settings.ledSwitch);
+    SetDeviceType(settings.deviceType);
+    SetTempeType(settings.tempeType);
     LoadBKImage(L"img_bkg.png");
     ApplySwitchPictures();
 
@@ -45,12 +48,12 @@ BOOL DeviceMainDlg::OnInitDialog()
     currentSoftwareVersion = kSoftwareVersion;
 
     StartThread(16);
-    sensorThread = std::make_unique<CHWiNFOThread>(this);
+    sensorThread = std::make_unique<CHWiNFOThread>(SnapshotSlot());
     sensorThread->StartThread(CHWiNFOThread::kIntervalMs);
 
-    PushCommand(kCmdSilentSoftwareCheck);
-    PushCommand(kCmdConnect);
-    PushCommand(kCmdSilentFirmwareCheck);
+    PushCommand(WorkerCommand::SilentSoftwareCheck);
+    PushCommand(WorkerCommand::Connect);
+    PushCommand(WorkerCommand::SilentFirmwareCheck);
     return TRUE;
 }
 
@@ -63,7 +66,7 @@ LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             OnDeviceChange(wParam, lParam);
         return 0;
     }
-    case kMsgTray:
+    case kMsgTrayCallback:
         tray.OnTrayMessage(lParam);
         return 0;
     case kMsgUpdateVerdict:
@@ -74,14 +77,14 @@ LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
-        case kCmdExit:
+        case kMenuExit:
             tray.OnExitCommand();  // ends the process unless an upgrade runs
             return 0;
-        case kCmdFirmwareCheck:
-            PushCommand(::kCmdFirmwareCheck);
+        case kMenuFirmwareCheck:
+            PushCommand(WorkerCommand::FirmwareCheck);
             break;
-        case kCmdSoftwareCheck:
-            PushCommand(::kCmdSoftwareCheck);
+        case kMenuSoftwareCheck:
+            PushCommand(WorkerCommand::SoftwareCheck);
             break;
         default:
             break;
@@ -95,14 +98,14 @@ LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 
 LRESULT DeviceMainDlg::OnMessage(UINT id, UINT code, UINT, LPARAM)
 {
-    if (code != 2)
+    if (code != kNotifyClick)
         return 0;
     if (id == MainLayout::kIdSoftwareUpdate) {
-        PushCommand(::kCmdSoftwareCheck);
+        PushCommand(WorkerCommand::SoftwareCheck);
         return 1;
     }
     if (id == MainLayout::kIdFirmwareUpdate) {
-        PushCommand(::kCmdFirmwareCheck);
+        PushCommand(WorkerCommand::FirmwareCheck);
         return 1;
     }
     return 0;

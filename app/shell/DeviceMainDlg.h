@@ -24,15 +24,6 @@ class MProgress;
 // its destructor before anything they use goes away.
 class DeviceMainDlg : public MDialog, public DeviceWorker, private IDeviceView {
 public:
-    // Posted by the worker when a label it owns has changed (handled on the UI thread).
-    static constexpr UINT kMsgLabelsChanged = WM_APP + 0x21;
-    static constexpr UINT kMsgTray = 0x69A;
-    static constexpr UINT kMsgUpdateVerdict = 0x69C;
-    static constexpr UINT kMsgUpgradeProgress = 0x69D;
-    static constexpr UINT kCmdExit = 100;
-    static constexpr UINT kCmdFirmwareCheck = 101;
-    static constexpr UINT kCmdSoftwareCheck = 102;
-
     DeviceMainDlg();
     ~DeviceMainDlg() override;
 
@@ -46,7 +37,7 @@ public:
     LRESULT OnLButtonUp(UINT keys, CPoint pt) override;
     void OnTimer(UINT id) override;
 
-    // The firmware version label from fwVersion / fwVersionKnown. UI thread.
+    // The firmware version label from Firmware(). UI thread.
     void UpdateFwVersionText();
 
     int SettingsPageShown() const { return settingsPageShown; }

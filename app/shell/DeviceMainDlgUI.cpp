@@ -14,6 +14,7 @@
 #include "MainLayout.h"
 #include "ProductName.h"
 #include "Settings.h"
+#include "Version.h"
 
 using namespace MainLayout;
 
@@ -23,11 +24,6 @@ constexpr wchar_t kLabelFont[] = L"Alibaba-PuHuiTi-Medium";
 constexpr int kLabelFontSize = 28;
 const Gdiplus::Color kLabelColour(0xFF000000);
 const Gdiplus::Color kButtonTextColour(0xFF141414);
-
-bool Contains(const RECT& r, CPoint pt)
-{
-    return pt.x >= r.left && pt.x < r.right && pt.y >= r.top && pt.y < r.bottom;
-}
 
 template <typename T>
 T* Make(MControl* control)
@@ -60,7 +56,8 @@ void DeviceMainDlg::InitUI(CRect client)
     ledPicture = Make<MPicture>(CreateArea(L"MPicture", kIdLed, none, nullptr, 1, 1));
     sourcePicture = Make<MPicture>(CreateArea(L"MPicture", kIdSource, none, nullptr, 1, 1));
     faqPicture = Make<MPicture>(CreateArea(L"MPicture", kIdFaq, none, nullptr, 1, 1));
-    swVersionText = Make<MText>(CreateControl(L"MText", kIdSwVersion, none, L"SW Version: V1.0.1.9", 1, 1));
+    const std::wstring swVersion = std::wstring(L"SW Version: V") + kSoftwareVersion;
+    swVersionText = Make<MText>(CreateControl(L"MText", kIdSwVersion, none, swVersion.c_str(), 1, 1));
     fwVersionText = Make<MText>(CreateControl(L"MText", kIdFwVersion, none, L"FW Version:", 1, 1));
     deviceText = Make<MText>(CreateControl(L"MText", kIdDevice, none, L"Device:", 1, 1));
     softwareUpdateButton = Make<MButton>(CreateControl(L"MButton", kIdSoftwareUpdate, none, L"Software update", 1, 1));
@@ -118,7 +115,7 @@ void DeviceMainDlg::UISize(CRect client)
 LRESULT DeviceMainDlg::OnMouseMove(UINT keys, CPoint pt)
 {
     const LRESULT result = MDialog::OnMouseMove(keys, pt);
-    const int hover = Contains(kClose, pt) ? 1 : 0;
+    const int hover = CRect(kClose.left, kClose.top, kClose.right, kClose.bottom).PtInRect(pt) ? 1 : 0;
     if (hover != closeHover) {
         closeHover = hover;
         InvalidateClient();
@@ -133,16 +130,16 @@ LRESULT DeviceMainDlg::OnLButtonDown(UINT keys, CPoint pt)
     case ClickAction::Swallow:
         return 1;
     case ClickAction::ToggleSource:
-        deviceType = NextDeviceType(deviceType);
-        WriteRegValue(L"device_type", deviceType != 0 ? L"1" : L"0");
+        SetDeviceType(NextDeviceType(DeviceType()));
+        WriteRegValue(kDeviceTypeValue, DeviceType() != 0 ? L"1" : L"0");
         break;
     case ClickAction::ToggleLight:
-        ledSwitch = NextLedSwitch(ledSwitch);
-        WriteRegValue(L"led_switch", ledSwitch == 2 ? L"2" : L"1");
+        SetLedSwitch(NextLedSwitch(LedSwitch()));
+        WriteRegValue(kLedSwitchValue, LedSwitch() == 2 ? L"2" : L"1");
         break;
     case ClickAction::ToggleUnit:
-        tempeType = NextTempeType(tempeType);
-        WriteRegValue(L"tempe_type", tempeType != 0 ? L"1" : L"0");
+        SetTempeType(NextTempeType(TempeType()));
+        WriteRegValue(kTempeTypeValue, TempeType() != 0 ? L"1" : L"0");
         break;
     case ClickAction::OpenWebPage:
         ShellExecuteW(nullptr, L"open", kProductWebPage, nullptr, nullptr, SW_SHOWNORMAL);
@@ -187,11 +184,11 @@ void DeviceMainDlg::ShowPage(bool settings)
 void DeviceMainDlg::ApplySwitchPictures()
 {
     if (unitPicture != nullptr)
-        unitPicture->SetImage(tempeType != 0 ? L"img_temp_type2.png" : L"img_temp_type1.png", 1);
+        unitPicture->SetImage(TempeType() != 0 ? L"img_temp_type2.png" : L"img_temp_type1.png", 1);
     if (ledPicture != nullptr)
-        ledPicture->SetImage(ledSwitch == 1 ? L"img_led_on.png" : L"img_led_off.png", 1);
+        ledPicture->SetImage(LedSwitch() == 1 ? L"img_led_on.png" : L"img_led_off.png", 1);
     if (sourcePicture != nullptr)
-        sourcePicture->SetImage(deviceType != 0 ? L"img_dev_gpu.png" : L"img_dev_cpu.png", 1);
+        sourcePicture->SetImage(DeviceType() != 0 ? L"img_dev_gpu.png" : L"img_dev_cpu.png", 1);
 }
 
 void DeviceMainDlg::UpdateFwVersionText()
@@ -199,8 +196,9 @@ void DeviceMainDlg::UpdateFwVersionText()
     if (fwVersionText == nullptr)
         return;
     wchar_t text[48];
-    if (fwVersionKnown && fwVersion >= 0)
-        swprintf(text, ARRAYSIZE(text), L"FW Version: V%x", static_cast<unsigned>(fwVersion));
+    const FirmwareVersion firmware = Firmware();
+    if (firmware.known && firmware.value >= 0)
+        swprintf(text, ARRAYSIZE(text), L"FW Version: V%x", static_cast<unsigned>(firmware.value));
     else
         wcscpy(text, L"FW Version: 0");
     fwVersionText->SetTitle(text);

@@ -1,7 +1,6 @@
 #include "DeviceWorker.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "DeviceNotice.h"
 #include "DisplayReport.h"
@@ -32,10 +31,10 @@ void DeviceWorker::ShutdownWorker()
     JoinThread();
 }
 
-void DeviceWorker::PushCommand(int code)
+void DeviceWorker::PushCommand(WorkerCommand command)
 {
     std::lock_guard<std::mutex> lock(queueLock_);
-    commandQueue.push_back(code);
+    commandQueue.push_back(command);
 }
 
 size_t DeviceWorker::PendingCommands() const
@@ -44,49 +43,49 @@ size_t DeviceWorker::PendingCommands() const
     return commandQueue.size();
 }
 
-bool DeviceWorker::TakeCommand(int& code)
+bool DeviceWorker::TakeCommand(WorkerCommand& command)
 {
     std::lock_guard<std::mutex> lock(queueLock_);
     if (commandQueue.empty())
         return false;
-    code = commandQueue.front();
+    command = commandQueue.front();
     commandQueue.pop_front();
     return true;
 }
 
 void DeviceWorker::Run()
 {
-    int code = 0;
-    if (TakeCommand(code)) {
-        RunCommand(code);
+    WorkerCommand command{};
+    if (TakeCommand(command)) {
+        RunCommand(command);
         return;
     }
-    if (deviceConnected)
+    if (DeviceConnected())
         PushDisplay();
 }
 
-void DeviceWorker::RunCommand(int code)
+void DeviceWorker::RunCommand(WorkerCommand command)
 {
-    switch (code) {
-    case kCmdConnect:
+    switch (command) {
+    case WorkerCommand::Connect:
         Connect();
         break;
-    case kCmdSoftwareCheck:
+    case WorkerCommand::SoftwareCheck:
         CheckSoftware(false);
         break;
-    case kCmdFirmwareCheck:
+    case WorkerCommand::FirmwareCheck:
         CheckFirmware(false);
         break;
-    case kCmdSilentSoftwareCheck:
+    case WorkerCommand::SilentSoftwareCheck:
         CheckSoftware(true);
         break;
-    case kCmdSilentFirmwareCheck:
+    case WorkerCommand::SilentFirmwareCheck:
         CheckFirmware(true);
         break;
-    case kCmdSoftwareUpdate:
+    case WorkerCommand::SoftwareUpdate:
         UpdateSoftware();
         break;
-    case kCmdFirmwareUpgrade:
+    case WorkerCommand::FirmwareUpgrade:
         UpgradeFirmware();
         Sleep(100);
         CloseUpgradeProgress();
@@ -99,28 +98,25 @@ void DeviceWorker::RunCommand(int code)
 
 void DeviceWorker::Connect()
 {
-    deviceConnected = 0;
+    SetDeviceConnected(false);
     const int count = static_cast<int>(HidDeviceManager::Instance().OpenCoolers());
     if (count == 0) {
-        if (deviceView != nullptr)
-            deviceView->SetDeviceCountText(L"Device:0");
-        fwVersionKnown = 0;
-        fwVersion = -1;
-        if (deviceView != nullptr)
-            deviceView->FwVersionChanged();
+        if (deviceView_ != nullptr)
+            deviceView_->SetDeviceCountText(L"Device:0");
+        SetFirmware(-1, false);
     } else {
-        deviceConnected = 1;
-        if (deviceView != nullptr) {
+        SetDeviceConnected(true);
+        if (deviceView_ != nullptr) {
             wchar_t text[32];
             swprintf(text, sizeof(text) / sizeof(text[0]), L"Device:%d", count);
-            deviceView->SetDeviceCountText(text);
+            deviceView_->SetDeviceCountText(text);
         }
         CheckVersionAfterConnect();
-        if (deviceView != nullptr)
-            deviceView->FwVersionChanged();
     }
+    if (deviceView_ != nullptr)
+        deviceView_->FwVersionChanged();
 
-    if (sensorSnapshot == nullptr)
+    if (Snapshot() == nullptr)
         MapSnapshot();
 }
 
@@ -128,24 +124,18 @@ void DeviceWorker::MapSnapshot()
 {
     HANDLE mapping = nullptr;
     void* view = nullptr;
-    bool created = false;
-    const bool mapped = MapSensorSnapshot(mapping, view, created);
-    snapshotMapping_.reset(mapping);
-    if (!mapped)
-        return;
+    SensorSnapshot* snapshot = AttachSensorSnapshot(mapping, view);
     // The view stays mapped for the life of the process: other threads keep
-    // reading through sensorSnapshot.
-    if (created)
-        memset(view, 0, sizeof(SensorSnapshot));
-    sensorSnapshot = static_cast<SensorSnapshot*>(view);
+    // reading through the snapshot slot.
+    snapshotMapping_.reset(mapping);
+    SetSnapshot(snapshot);
 }
 
 void DeviceWorker::CheckVersionAfterConnect()
 {
     int version = -1;
     HidDeviceManager::Instance().ReadFirmwareVersion(version);
-    fwVersion = version;
-    fwVersionKnown = 1;
+    SetFirmware(version, true);
     DebugText(L"Check version after connect: %d", version);
     if (version == 0) {
         OutputDebugStringW(L"Version 0 detected, trigger upgrade");
@@ -162,15 +152,15 @@ void DeviceWorker::PushDisplay()
 
 void DeviceWorker::PushDisplayValue()
 {
-    if (fwVersion == 0) {
+    if (Firmware().value == 0) {
         OutputDebugStringW(L"FW version 0 detected, pausing main flow");
         return;
     }
-    if (firmwareUpgrading) {
+    if (FirmwareUpgrading()) {
         OutputDebugStringW(L"Upgrading, pausing main flow");
         return;
     }
-    const DisplayReportBytes report = BuildDisplayReport(sensorSnapshot, ledSwitch, deviceType, tempeType);
+    const DisplayReportBytes report = BuildDisplayReport(Snapshot(), LedSwitch(), DeviceType(), TempeType());
     HidDeviceManager::Instance().SendFeature(report.data(), report.size());
     PauseFor(1000);
 }
@@ -188,11 +178,11 @@ void DeviceWorker::OnDeviceChange(WPARAM event, LPARAM data)
         return;
     case DeviceNoticeKind::Arrival:
         if (ProbeInterface(notice.path.c_str()))
-            PushCommand(kCmdConnect);
+            PushCommand(WorkerCommand::Connect);
         break;
     case DeviceNoticeKind::Removal:
-        deviceConnected = 0;
+        SetDeviceConnected(false);
         break;
     }
-    PushCommand(kCmdConnect);
+    PushCommand(WorkerCommand::Connect);
 }

@@ -1,24 +1,26 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 
 #include "CThreadBasic.h"
-#include "HandleGuard.h"
+#include "SensorSnapshot.h"
+#include "UniqueResource.h"
 
-struct SensorSnapshot;
 class IDeviceView;
 
-// Worker command codes queued by the UI thread.
-enum WorkerCommand : int {
-    kCmdConnect = 1,
-    kCmdSoftwareCheck = 3,
-    kCmdFirmwareCheck = 4,
-    kCmdSilentSoftwareCheck = 5,
-    kCmdSilentFirmwareCheck = 6,
-    kCmdSoftwareUpdate = 7,
-    kCmdFirmwareUpgrade = 10,
+// The worker's commands, queued by the UI thread. The numbers are the codes of
+// the command queue; any other value that reaches the queue is dropped.
+enum class WorkerCommand : int {
+    Connect = 1,
+    SoftwareCheck = 3,
+    FirmwareCheck = 4,
+    SilentSoftwareCheck = 5,
+    SilentFirmwareCheck = 6,
+    SoftwareUpdate = 7,
+    FirmwareUpgrade = 10,
 };
 
 // The device worker: the queue of numbered commands that the UI thread fills and
@@ -30,8 +32,8 @@ public:
     DeviceWorker() = default;
     ~DeviceWorker() override;
 
-    // Appends a command code. Any thread; the UI thread in practice.
-    void PushCommand(int code);
+    // Appends a command. Any thread; the UI thread in practice.
+    void PushCommand(WorkerCommand command);
     // One worker cycle. Worker thread (or a test driving the cycle directly).
     void Run() override;
 
@@ -42,16 +44,38 @@ public:
     // one that leaves stops the push at once and queues a connect.
     void OnDeviceChange(WPARAM event, LPARAM data);
 
-    volatile BYTE deviceConnected = 0;
-    volatile int fwVersion = 0;
-    volatile int fwVersionKnown = 0;
-    volatile BYTE firmwareUpgrading = 0;
-    volatile int ledSwitch = 1;   // 1 on, 2 off
-    volatile int deviceType = 0;  // 0 CPU, 1 GPU
-    volatile int tempeType = 0;   // 0 Celsius, 1 Fahrenheit
-    SensorSnapshot* volatile sensorSnapshot = nullptr;
-    // The labels the connect command sets; null: none. Called on the worker thread.
-    IDeviceView* deviceView = nullptr;
+    // The cooler's firmware version as the last connect read it; `known` is
+    // false until a connect read it. Both change together.
+    struct FirmwareVersion {
+        int value = 0;
+        bool known = false;
+    };
+
+    // State shared between the threads. The worker writes the connection and the
+    // firmware words; the UI thread writes the three settings; any thread reads.
+    bool DeviceConnected() const { return deviceConnected_.load(); }
+    void SetDeviceConnected(bool connected) { deviceConnected_.store(connected); }
+    FirmwareVersion Firmware() const { return firmware_.load(); }
+    void SetFirmware(int value, bool known) { firmware_.store({value, known}); }
+    bool FirmwareUpgrading() const { return firmwareUpgrading_.load(); }
+    void SetFirmwareUpgrading(bool upgrading) { firmwareUpgrading_.store(upgrading); }
+    const std::atomic<bool>& FirmwareUpgradingFlag() const { return firmwareUpgrading_; }
+    int LedSwitch() const { return ledSwitch_.load(); }      // 1 on, 2 off
+    int DeviceType() const { return deviceType_.load(); }    // 0 CPU, 1 GPU
+    int TempeType() const { return tempeType_.load(); }      // 0 Celsius, 1 Fahrenheit
+    void SetLedSwitch(int value) { ledSwitch_.store(value); }
+    void SetDeviceType(int value) { deviceType_.store(value); }
+    void SetTempeType(int value) { tempeType_.store(value); }
+
+    // The shared sensor record once the connect command mapped it; the sampler
+    // writes through the same slot.
+    SensorSnapshot* Snapshot() const { return sensorSnapshot_.load(); }
+    void SetSnapshot(SensorSnapshot* snapshot) { sensorSnapshot_.store(snapshot); }
+    const SensorSnapshotSlot& SnapshotSlot() const { return sensorSnapshot_; }
+
+    // The labels the connect command sets; null: none. Set before the thread
+    // starts; called on the worker thread.
+    void SetDeviceView(IDeviceView* view) { deviceView_ = view; }
 
 protected:
     // The command handlers; each runs on the worker thread. Where a base version
@@ -67,7 +91,7 @@ protected:
     // The idle-cycle display update: PushDisplayValue.
     virtual void PushDisplay();
 
-    // Reads the connected cooler's firmware version into fwVersion (-1 when the
+    // Reads the connected cooler's firmware version into Firmware() (-1 when the
     // read gives nothing) and marks it known. Worker thread.
     void CheckVersionAfterConnect();
     // A freshly connected cooler reports version 0 (no valid firmware): the
@@ -77,7 +101,7 @@ protected:
     virtual bool ProbeInterface(const wchar_t* path);
 
     // One display report to every open cooler, then a 1000 ms pause. Paused
-    // (returns at once) while fwVersion is 0 or an upgrade runs. Worker thread.
+    // (returns at once) while the firmware version is 0 or an upgrade runs. Worker thread.
     void PushDisplayValue();
 
     // Stops and joins the thread; derived destructors call it first so Run()
@@ -85,12 +109,21 @@ protected:
     void ShutdownWorker();
 
 private:
-    bool TakeCommand(int& code);
-    void RunCommand(int code);
+    bool TakeCommand(WorkerCommand& command);
+    void RunCommand(WorkerCommand command);
 
     void MapSnapshot();
 
+    std::atomic<bool> deviceConnected_{false};
+    std::atomic<FirmwareVersion> firmware_{};
+    std::atomic<bool> firmwareUpgrading_{false};
+    std::atomic<int> ledSwitch_{1};
+    std::atomic<int> deviceType_{0};
+    std::atomic<int> tempeType_{0};
+    SensorSnapshotSlot sensorSnapshot_{nullptr};
+    IDeviceView* deviceView_ = nullptr;
+
     UniqueHandle snapshotMapping_;  // kept, with its view, for the life of the object
     mutable std::mutex queueLock_;
-    std::deque<int> commandQueue;
+    std::deque<WorkerCommand> commandQueue;
 };

@@ -6,6 +6,11 @@
 
 namespace MainLayout {
 
+// The main window's style: a visible pop-up that clips its children and
+// siblings and can be minimised.
+inline constexpr DWORD kWindowStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_MINIMIZEBOX;
+static_assert(kWindowStyle == 0x96020000);
+
 inline constexpr RECT kClose{451, 14, 477, 39};
 inline constexpr RECT kSettings{406, 12, 434, 40};
 inline constexpr RECT kUnit{84, 106, 417, 245};

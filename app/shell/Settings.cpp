@@ -4,9 +4,8 @@
 
 #include <cstdlib>
 
-#include "DeviceWorker.h"
 #include "ProductName.h"
-#include "UniqueRegKey.h"
+#include "UniqueResource.h"
 
 namespace {
 
@@ -56,20 +55,12 @@ void WriteRegValue(const wchar_t* name, const wchar_t* data)
 StartupSettings ReadStartupSettings()
 {
     StartupSettings s;
-    s.ledSwitch = ReadRegValue(L"led_switch");
+    s.ledSwitch = ReadRegValue(kLedSwitchValue);
     if (s.ledSwitch == 0) {
-        WriteRegValue(L"led_switch", L"1");
+        WriteRegValue(kLedSwitchValue, L"1");
         s.ledSwitch = 1;
     }
-    s.deviceType = ReadRegValue(L"device_type");
-    s.tempeType = ReadRegValue(L"tempe_type");
+    s.deviceType = ReadRegValue(kDeviceTypeValue);
+    s.tempeType = ReadRegValue(kTempeTypeValue);
     return s;
-}
-
-void LoadStartupSettings(DeviceWorker& worker)
-{
-    const StartupSettings s = ReadStartupSettings();
-    worker.ledSwitch = s.ledSwitch;
-    worker.deviceType = s.deviceType;
-    worker.tempeType = s.tempeType;
 }

@@ -1,10 +1,12 @@
 #pragma once
 #include <string>
 
-class DeviceWorker;
-
 // The three user choices kept under HKCU\SOFTWARE\Vantrel Glimra as decimal
-// strings ("led_switch", "device_type", "tempe_type"). UI thread only.
+// strings. UI thread only.
+
+inline constexpr wchar_t kLedSwitchValue[] = L"led_switch";
+inline constexpr wchar_t kDeviceTypeValue[] = L"device_type";
+inline constexpr wchar_t kTempeTypeValue[] = L"tempe_type";
 
 // The value's number (leading digits of the string), 0 on any failure. Creates
 // the key when it does not exist yet (and then returns 0).
@@ -21,5 +23,3 @@ struct StartupSettings {
 // The start-up read, in the order led_switch, device_type, tempe_type. A
 // led_switch of 0 (absent or "0") is stored back as "1" and taken as 1.
 StartupSettings ReadStartupSettings();
-// The same read, stored into the worker's fields.
-void LoadStartupSettings(DeviceWorker& worker);

@@ -2,20 +2,13 @@
 
 #include <imm.h>
 
-#include <memory>
-#include <type_traits>
-
 #include "AppEntry.h"
 #include "MRender.h"
 #include "Paths.h"
 #include "ProductName.h"
+#include "UniqueResource.h"
 
 namespace {
-
-struct MenuDeleter {
-    void operator()(HMENU menu) const { DestroyMenu(menu); }
-};
-using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
 
 void ExitProcessNow(UINT exitCode)
 {
@@ -24,7 +17,7 @@ void ExitProcessNow(UINT exitCode)
 
 }  // namespace
 
-TrayIcon::TrayIcon(const volatile BYTE& firmwareUpgrading, DeviceNoticeRegistrar registrar)
+TrayIcon::TrayIcon(const std::atomic<bool>& firmwareUpgrading, DeviceNoticeRegistrar registrar)
     : firmwareUpgrading_(firmwareUpgrading),
       registrar_(registrar),
       exit_(ExitProcessNow),
@@ -71,7 +64,8 @@ void TrayIcon::AddIcon()
     trayData.uID = kIconId;
     trayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayData.uCallbackMessage = kCallbackMessage;
-    trayData.hIcon = MRender::LoadIconFromFile(iconPath_.c_str());
+    icon_.reset(MRender::LoadIconFromFile(iconPath_.c_str()));
+    trayData.hIcon = icon_.get();
     lstrcpynW(trayData.szTip, kProductName, ARRAYSIZE(trayData.szTip));
     Shell_NotifyIconW(NIM_ADD, &trayData);
     added_ = true;
@@ -83,11 +77,9 @@ void TrayIcon::RemoveTrayIcon()
     if (!added_)
         return;
     added_ = false;
-    HICON icon = trayData.hIcon;
     trayData.hIcon = nullptr;
     Shell_NotifyIconW(NIM_DELETE, &trayData);
-    if (icon)
-        DestroyIcon(icon);
+    icon_.reset();
 }
 
 void TrayIcon::PlaceWindow()
@@ -132,7 +124,7 @@ void TrayIcon::ShowMenu()
     if (!menu)
         return;
     // During a firmware upgrade the menu stays empty, so nothing is shown.
-    if (!firmwareUpgrading_)
+    if (!firmwareUpgrading_.load())
         AppendMenuW(menu.get(), MF_STRING, kExitCommand, L"Exit");
     POINT cursor = {};
     GetCursorPos(&cursor);
@@ -142,7 +134,7 @@ void TrayIcon::ShowMenu()
 
 void TrayIcon::OnExitCommand()
 {
-    if (firmwareUpgrading_)
+    if (firmwareUpgrading_.load())
         return;
     RemoveTrayIcon();
     exit_(0);

@@ -2,9 +2,13 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <string>
 
 #include "DeviceNotice.h"
+#include "MainWindowMessages.h"
+#include "MenuCommand.h"
+#include "UniqueResource.h"
 
 // The notification-area icon of the main window, its menu and the start-up
 // marks on the window (instance property, window icon, no input method). The
@@ -13,10 +17,10 @@
 class TrayIcon {
 public:
     static constexpr UINT kIconId = 109;
-    static constexpr UINT kCallbackMessage = 0x69A;
+    static constexpr UINT kCallbackMessage = kMsgTrayCallback;
     static constexpr UINT_PTR kReAddTimerId = 200;
     static constexpr UINT kReAddDelayMs = 10000;
-    static constexpr UINT kExitCommand = 100;
+    static constexpr UINT kExitCommand = kMenuExit;
     static constexpr WORD kWindowIconResource = 107;
 
     // Registers the window for device-change notices (the cooler's hot-plug).
@@ -25,7 +29,7 @@ public:
     using ProcessExit = void (*)(UINT exitCode);
 
     // firmwareUpgrading is read at each menu and "Exit" (the device worker writes it).
-    explicit TrayIcon(const volatile BYTE& firmwareUpgrading,
+    explicit TrayIcon(const std::atomic<bool>& firmwareUpgrading,
                       DeviceNoticeRegistrar registrar = RegisterCoolerNotifications);
     ~TrayIcon();
     TrayIcon(const TrayIcon&) = delete;
@@ -58,8 +62,9 @@ private:
     void ShowMenu();
 
     NOTIFYICONDATAW trayData;
+    UniqueIcon icon_;  // the icon of trayData, while it is added
     HWND window_ = nullptr;
-    const volatile BYTE& firmwareUpgrading_;
+    const std::atomic<bool>& firmwareUpgrading_;
     DeviceNoticeRegistrar registrar_;
     ProcessExit exit_;
     std::wstring iconPath_;

@@ -2,9 +2,10 @@
 # window icon 107 (the built Caldris.ico) and version information. Compiled once
 # as an object library so every program build (release and virtual cooler) can
 # link the same object through ${CALDRIS_APP_RESOURCES}.
-set(CALDRIS_MANIFEST ${CMAKE_CURRENT_SOURCE_DIR}/app/Caldris.manifest)
 set(CALDRIS_ICON ${CALDRIS_ICON_FILE})
 set(CALDRIS_VERSION ${PROJECT_VERSION})
+set(CALDRIS_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/Caldris.manifest)
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/app/Caldris.manifest.in ${CALDRIS_MANIFEST} @ONLY)
 string(REPLACE "." "," CALDRIS_VERSION_COMMAS ${PROJECT_VERSION})
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/app/Caldris.rc.in ${CMAKE_CURRENT_BINARY_DIR}/Caldris.rc @ONLY)
 

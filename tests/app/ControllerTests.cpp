@@ -189,7 +189,7 @@ protected:
     void TearDown() override
     {
         if (dialog_)
-            dialog_->firmwareUpgrading = 0;
+            dialog_->SetFirmwareUpgrading(false);
         dialog_.reset();
         DestroyWindow(reflection_);
         DeleteFileW(stderrPath_.c_str());
@@ -261,7 +261,7 @@ TEST_F(MainDialog, StartUpGoesOnThroughTheTaskSchedulersRefusal)
 TEST_F(MainDialog, ExitDuringAFirmwareUpgradeIsDropped)
 {
     ASSERT_TRUE(WaitForStartUp());
-    dialog_->firmwareUpgrading = 1;
+    dialog_->SetFirmwareUpgrading(true);
     EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 100, reinterpret_cast<LPARAM>(reflection_)), 0);
     EXPECT_TRUE(g_reflected.empty());  // not passed on to the base handler
     // Still running, window and icon in place.
@@ -416,21 +416,21 @@ TEST_F(MainDialog, PluggedCoolerShowsItsCountAndFirmwareVersion)
     EXPECT_TRUE(PumpUntil([&] { return Title(device) == L"Device:1" && Title(firmware) == L"FW Version: V13"; }))
         << "device " << testing::PrintToString(Title(device)) << " firmware "
         << testing::PrintToString(Title(firmware));
-    EXPECT_EQ(static_cast<int>(dialog_->deviceConnected), 1);
+    EXPECT_EQ(dialog_->DeviceConnected(), true);
 
     coolers_->Unplug(index);
     EXPECT_TRUE(PumpUntil([&] { return Title(device) == L"Device:0" && Title(firmware) == L"FW Version: 0"; }))
         << "device " << testing::PrintToString(Title(device)) << " firmware "
         << testing::PrintToString(Title(firmware));
-    EXPECT_EQ(static_cast<int>(dialog_->deviceConnected), 0);
+    EXPECT_EQ(dialog_->DeviceConnected(), false);
 }
 
 TEST_F(MainDialog, SampledCpuTemperatureReachesThePluggedCoolersDisplay)
 {
     // CPU, Celsius, light on, whatever the settings key holds.
-    dialog_->deviceType = 0;
-    dialog_->tempeType = 0;
-    dialog_->ledSwitch = 1;
+    dialog_->SetDeviceType(0);
+    dialog_->SetTempeType(0);
+    dialog_->SetLedSwitch(1);
     ASSERT_TRUE(WaitForStartUp());
     const int index = coolers_->Plug();
     ASSERT_GE(index, 0);
@@ -443,7 +443,7 @@ TEST_F(MainDialog, SampledCpuTemperatureReachesThePluggedCoolersDisplay)
     })) << "lit " << display.lit << " digits " << int(display.digits[0]) << int(display.digits[1])
         << int(display.digits[2]);
 
-    dialog_->tempeType = 1;  // 54 C = 129.2 F
+    dialog_->SetTempeType(1);  // 54 C = 129.2 F
     EXPECT_TRUE(PumpUntil([&] {
         display = coolers_->ReadDisplay(index);
         return display.lit && display.digits[0] == 1 && display.digits[1] == 2 && display.digits[2] == 9;
@@ -458,21 +458,19 @@ TEST_F(MainDialog, FirmwareLabelShowsAKnownVersionInHexOtherwiseZero)
     MText* firmware = FirmwareLabel();
     ASSERT_NE(firmware, nullptr);
 
-    dialog_->fwVersion = 0x13;
-    dialog_->fwVersionKnown = 1;
+    dialog_->SetFirmware(0x13, true);
     dialog_->UpdateFwVersionText();
     EXPECT_EQ(Title(firmware), L"FW Version: V13");
-    dialog_->fwVersion = 0x1a;
+    dialog_->SetFirmware(0x1a, true);
     dialog_->UpdateFwVersionText();
     EXPECT_EQ(Title(firmware), L"FW Version: V1a");
-    dialog_->fwVersion = 0;
+    dialog_->SetFirmware(0, true);
     dialog_->UpdateFwVersionText();
     EXPECT_EQ(Title(firmware), L"FW Version: V0");
-    dialog_->fwVersion = -1;
+    dialog_->SetFirmware(-1, true);
     dialog_->UpdateFwVersionText();
     EXPECT_EQ(Title(firmware), L"FW Version: 0");
-    dialog_->fwVersion = 0x13;
-    dialog_->fwVersionKnown = 0;
+    dialog_->SetFirmware(0x13, false);
     dialog_->UpdateFwVersionText();
     EXPECT_EQ(Title(firmware), L"FW Version: 0");
 }

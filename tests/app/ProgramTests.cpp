@@ -12,7 +12,7 @@
 
 #include "AppEntry.h"
 #include "AppTestSupport.h"
-#include "HandleGuard.h"
+#include "UniqueResource.h"
 #include "TestLock.h"
 
 namespace {

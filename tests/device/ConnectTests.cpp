@@ -134,18 +134,18 @@ TEST(Connect, TwoCoolersAreCountedAndBothShowTheValue)
     RecordingView view;
     SensorSnapshot record = Record(45.9f);
     TestWorker worker;
-    worker.deviceView = &view;
-    worker.sensorSnapshot = &record;
+    worker.SetDeviceView(&view);
+    worker.SetSnapshot(&record);
 
-    worker.PushCommand(kCmdConnect);
+    worker.PushCommand(WorkerCommand::Connect);
     worker.Run();
-    EXPECT_EQ(worker.deviceConnected, 1);
-    EXPECT_EQ(worker.fwVersion, 0x13);
-    EXPECT_EQ(worker.fwVersionKnown, 1);
+    EXPECT_EQ(worker.DeviceConnected(), true);
+    EXPECT_EQ(worker.Firmware().value, 0x13);
+    EXPECT_EQ(worker.Firmware().known, true);
     EXPECT_EQ(view.texts, std::vector<std::wstring>({L"Device:2"}));
     EXPECT_EQ(view.versionRefreshes, 1);
     EXPECT_EQ(worker.upgradePrompts, 0);
-    EXPECT_EQ(worker.sensorSnapshot, &record) << "an existing record is kept";
+    EXPECT_EQ(worker.Snapshot(), &record) << "an existing record is kept";
 
     worker.Run();  // idle and connected: one display report
     for (int i = 0; i < 2; ++i) {
@@ -160,16 +160,15 @@ TEST(Connect, NoCoolerShowsDevice0AndForgetsTheVersion)
     FreshCoolers();
     RecordingView view;
     TestWorker worker;
-    worker.deviceView = &view;
-    worker.fwVersion = 0x13;
-    worker.fwVersionKnown = 1;
+    worker.SetDeviceView(&view);
+    worker.SetFirmware(0x13, true);
     worker.Connect();
-    EXPECT_EQ(worker.deviceConnected, 0);
-    EXPECT_EQ(worker.fwVersion, -1);
-    EXPECT_EQ(worker.fwVersionKnown, 0);
+    EXPECT_EQ(worker.DeviceConnected(), false);
+    EXPECT_EQ(worker.Firmware().value, -1);
+    EXPECT_EQ(worker.Firmware().known, false);
     EXPECT_EQ(view.texts, std::vector<std::wstring>({L"Device:0"}));
     EXPECT_EQ(view.versionRefreshes, 1);
-    EXPECT_NE(worker.sensorSnapshot, nullptr) << "the shared record is mapped whether or not a cooler was found";
+    EXPECT_NE(worker.Snapshot(), nullptr) << "the shared record is mapped whether or not a cooler was found";
 }
 
 TEST(Connect, WorksWithoutAView)
@@ -178,8 +177,8 @@ TEST(Connect, WorksWithoutAView)
     ASSERT_EQ(coolers.Plug(), 0);
     TestWorker worker;
     worker.Connect();
-    EXPECT_EQ(worker.deviceConnected, 1);
-    EXPECT_EQ(worker.fwVersion, 0x13);
+    EXPECT_EQ(worker.DeviceConnected(), true);
+    EXPECT_EQ(worker.Firmware().value, 0x13);
 }
 
 TEST(Connect, VersionZeroPausesThePush)
@@ -190,11 +189,11 @@ TEST(Connect, VersionZeroPausesThePush)
     ASSERT_EQ(coolers.Plug(blank), 0);
     SensorSnapshot record = Record(50.0f);
     TestWorker worker;
-    worker.sensorSnapshot = &record;
+    worker.SetSnapshot(&record);
     worker.Connect();
-    EXPECT_EQ(worker.deviceConnected, 1);
-    EXPECT_EQ(worker.fwVersion, 0);
-    EXPECT_EQ(worker.fwVersionKnown, 1);
+    EXPECT_EQ(worker.DeviceConnected(), true);
+    EXPECT_EQ(worker.Firmware().value, 0);
+    EXPECT_EQ(worker.Firmware().known, true);
     EXPECT_EQ(worker.upgradePrompts, 1);
     for (int i = 0; i < 3; ++i)
         worker.Run();
@@ -208,10 +207,10 @@ TEST(Connect, FailedVersionQueryLeavesMinusOneAndThePushGoesOn)
     coolers.SetFault(0, Fault::FailSends, 1);
     SensorSnapshot record = Record(61.0f);
     TestWorker worker;
-    worker.sensorSnapshot = &record;
+    worker.SetSnapshot(&record);
     worker.Connect();
-    EXPECT_EQ(worker.fwVersion, -1);
-    EXPECT_EQ(worker.fwVersionKnown, 1);
+    EXPECT_EQ(worker.Firmware().value, -1);
+    EXPECT_EQ(worker.Firmware().known, true);
     EXPECT_EQ(worker.upgradePrompts, 0);
     worker.Run();
     const DisplayState d = coolers.ReadDisplay(0);
@@ -224,12 +223,12 @@ TEST(Push, UpgradeInProgressPausesIt)
     ASSERT_EQ(coolers.Plug(), 0);
     SensorSnapshot record = Record(50.0f);
     TestWorker worker;
-    worker.sensorSnapshot = &record;
+    worker.SetSnapshot(&record);
     worker.Connect();
-    worker.firmwareUpgrading = 1;
+    worker.SetFirmwareUpgrading(true);
     worker.PushDisplayValue();
     EXPECT_EQ(DisplayReportsSent(coolers), 0u);
-    worker.firmwareUpgrading = 0;
+    worker.SetFirmwareUpgrading(false);
     worker.PushDisplayValue();
     EXPECT_EQ(DisplayReportsSent(coolers), 1u);
 }
@@ -241,7 +240,7 @@ TEST(Push, SettingsReachTheNextReport)
     SensorSnapshot record = Record(45.9f);
     record.igpuTemperature = 52.7f;
     TestWorker worker;
-    worker.sensorSnapshot = &record;
+    worker.SetSnapshot(&record);
     worker.Connect();
 
     struct Step {
@@ -251,9 +250,9 @@ TEST(Push, SettingsReachTheNextReport)
     };
     const Step steps[] = {{1, 0, 0, {0, 4, 5}, true}, {1, 0, 1, {1, 1, 3}, true}, {1, 1, 0, {0, 5, 2}, true}, {2, 1, 0, {0, 0, 0}, false}};
     for (const Step& s : steps) {
-        worker.ledSwitch = s.led;
-        worker.deviceType = s.device;
-        worker.tempeType = s.tempe;
+        worker.SetLedSwitch(s.led);
+        worker.SetDeviceType(s.device);
+        worker.SetTempeType(s.tempe);
         worker.PushDisplayValue();
         const DisplayState d = coolers.ReadDisplay(0);
         EXPECT_EQ(std::vector<int>(d.digits, d.digits + 3), s.digits);
@@ -342,25 +341,25 @@ TEST(HotPlug, RemovalStopsThePushAtOnceAndTheNextConnectShowsDevice0)
     RecordingView view;
     SensorSnapshot record = Record(45.9f);
     TestWorker worker;
-    worker.deviceView = &view;
-    worker.sensorSnapshot = &record;
+    worker.SetDeviceView(&view);
+    worker.SetSnapshot(&record);
     NoticeWindow window(worker);
     HidDeviceManager::Instance();
 
     ASSERT_EQ(coolers.Plug(), 0);
     RunQueued(worker);
-    ASSERT_EQ(worker.deviceConnected, 1);
+    ASSERT_EQ(worker.DeviceConnected(), true);
     worker.Run();
     ASSERT_EQ(DisplayReportsSent(coolers), 1u);
 
     ASSERT_TRUE(coolers.Unplug(0));
-    EXPECT_EQ(worker.deviceConnected, 0) << "cleared by the notice itself";
+    EXPECT_EQ(worker.DeviceConnected(), false) << "cleared by the notice itself";
     EXPECT_EQ(worker.PendingCommands(), 4u);
     RunQueued(worker);
     worker.Run();
     EXPECT_EQ(DisplayReportsSent(coolers), 1u) << "no report after the removal";
     EXPECT_EQ(view.texts.back(), L"Device:0");
-    EXPECT_EQ(worker.fwVersion, -1);
+    EXPECT_EQ(worker.Firmware().value, -1);
 
     ASSERT_TRUE(coolers.Replug(0));
     RunQueued(worker);
@@ -389,12 +388,12 @@ TEST(Connect, MapsTheSharedRecordWhenNoneIsSet)
 {
     FreshCoolers();
     TestWorker worker;
-    worker.PushCommand(kCmdConnect);
+    worker.PushCommand(WorkerCommand::Connect);
     worker.Run();
-    ASSERT_NE(worker.sensorSnapshot, nullptr);
-    SensorSnapshot* first = worker.sensorSnapshot;
+    ASSERT_NE(worker.Snapshot(), nullptr);
+    SensorSnapshot* first = worker.Snapshot();
     worker.Connect();
-    EXPECT_EQ(worker.sensorSnapshot, first) << "mapped once";
+    EXPECT_EQ(worker.Snapshot(), first) << "mapped once";
 }
 
 }  // namespace

@@ -52,8 +52,8 @@ int wmain(int argc, wchar_t** argv)
     memset(&record, 0, sizeof(record));
     record.cpuTemperature = 30.5f;
     BenchWorker worker;
-    worker.sensorSnapshot = &record;
-    worker.PushCommand(kCmdConnect);
+    worker.SetSnapshot(&record);
+    worker.PushCommand(WorkerCommand::Connect);
     worker.StartThread(16);
 
     // Change the record at a pace unrelated to the push, as the sampler would.

@@ -13,7 +13,7 @@
 #include "CoolerModel.h"
 #include "DeviceTestSupport.h"
 #include "FirmwareImage.h"
-#include "HandleGuard.h"
+#include "UniqueResource.h"
 #include "SevenSegmentWindow.h"
 
 using namespace vcooler;

@@ -1,50 +1,40 @@
-// The sampling thread with a device worker as owner.
+// The sampling thread writing through the record slot the worker fills.
 #include <gtest/gtest.h>
 
 #include "CHWiNFOThread.h"
-#include "DeviceWorker.h"
 #include "SensorSnapshot.h"
 #include "SensorTestSupport.h"
 
 namespace {
 
-TEST(SensorThread, RunWritesTheOwnersRecordOnceMapped)
+TEST(SensorThread, RunWritesTheRecordOnceMapped)
 {
     ScenarioFile f("device \"Intel Core i7-12700K\"\n  temp 0 11 \"CPU Package\" 57,58\n");
-    DeviceWorker owner;
+    SensorSnapshotSlot slot{nullptr};
     CollectTrace trace;
-    CHWiNFOThread sampler(&owner, trace);
+    CHWiNFOThread sampler(slot, trace);
     sampler.Run();  // no record yet: the pass runs, its results are dropped
     EXPECT_EQ(trace.lines, std::vector<std::string>({"INIT OK\n"}));
 
     SensorSnapshot record{};
-    owner.sensorSnapshot = &record;
+    slot = &record;
     sampler.Run();
     EXPECT_FLOAT_EQ(record.cpuTemperature, 58.0f);  // the second pass plays the second step
     EXPECT_EQ(sampler.Binding().sensorLibraryReady, 1);
-    owner.sensorSnapshot = nullptr;
-}
-
-TEST(SensorThread, WithoutOwnerNothingIsBound)
-{
-    CollectTrace trace;
-    CHWiNFOThread sampler(nullptr, trace);
-    sampler.Run();
-    EXPECT_TRUE(trace.lines.empty());
-    EXPECT_EQ(sampler.Binding().sensorLibrary, nullptr);
+    slot = nullptr;
 }
 
 TEST(SensorThread, ThreadSamplesRepeatedlyUntilStopped)
 {
     ScenarioFile f("device \"Intel Core i7-12700K\"\n  temp 0 11 \"CPU Package\" 40,41,42,43,44,45\n");
-    DeviceWorker owner;
+    SensorSnapshotSlot slot{nullptr};
     SensorSnapshot record{};
-    owner.sensorSnapshot = &record;
+    slot = &record;
     CollectTrace trace;
     {
-        CHWiNFOThread sampler(&owner, trace);
+        CHWiNFOThread sampler(slot, trace);
         sampler.StartThread(20);
-        EXPECT_EQ(sampler.intervalMs, 20u);
+        EXPECT_EQ(sampler.IntervalMs(), 20u);
         // Wait (bounded) for a later step of the series to arrive.
         for (int i = 0; i < 3000 && record.cpuTemperature < 41.0f; ++i)
             Sleep(10);
@@ -53,7 +43,7 @@ TEST(SensorThread, ThreadSamplesRepeatedlyUntilStopped)
     }
     EXPECT_GE(record.cpuTemperature, 41.0f);
     EXPECT_EQ(CHWiNFOThread::kIntervalMs, 2000u);
-    owner.sensorSnapshot = nullptr;
+    slot = nullptr;
 }
 
 }  // namespace

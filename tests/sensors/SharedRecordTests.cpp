@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "CHWiNFOThread.h"
-#include "DeviceWorker.h"
 #include "SensorMapping.h"
 #include "SensorSnapshot.h"
 #include "SensorTestSupport.h"
@@ -63,11 +62,11 @@ device "Gigabyte Z790 (ITE IT8689E) Motherboard"
     const std::string name = UniqueNarrowName("glimra-record");
     HANDLE mapping = nullptr;
     void* view = nullptr;
-    DeviceWorker owner;
-    owner.sensorSnapshot = AttachSensorSnapshot(name.c_str(), mapping, view);
-    ASSERT_NE(owner.sensorSnapshot, nullptr);
+    SensorSnapshotSlot slot{nullptr};
+    slot = AttachSensorSnapshot(name.c_str(), mapping, view);
+    ASSERT_NE(slot.load(), nullptr);
     CollectTrace trace;
-    CHWiNFOThread sampler(&owner, trace);
+    CHWiNFOThread sampler(slot, trace);
     sampler.Run();
 
     const ProcessResult r = RunTool(L"glimra-diag.exe", L"record --json --record-name " + Wide(name));
@@ -76,7 +75,7 @@ device "Gigabyte Z790 (ITE IT8689E) Motherboard"
     EXPECT_EQ(JsonValue(r.out, "gpu"), 48.25);
     EXPECT_EQ(JsonValue(r.out, "igpu"), 0.0);
     EXPECT_EQ(JsonValue(r.out, "board"), 34.0);
-    owner.sensorSnapshot = nullptr;
+    slot = nullptr;
     UnmapViewOfFile(view);
     CloseHandle(mapping);
 }

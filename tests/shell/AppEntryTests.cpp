@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "AppEntry.h"
-#include "HandleGuard.h"
+#include "UniqueResource.h"
 #include "TestLock.h"
 
 namespace {

@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "DeviceWorker.h"
 #include "Paths.h"
 #include "Settings.h"
 #include "TestLock.h"
-#include "UniqueRegKey.h"
+#include "UniqueResource.h"
 
 namespace {
 
@@ -214,18 +213,6 @@ TEST_F(SettingsStore, WriteWithoutKeyWritesNothing)
 {
     WriteRegValue(L"led_switch", L"2");
     EXPECT_FALSE(KeyExists());
-}
-
-TEST_F(SettingsStore, LoadStartupSettingsFillsTheWorker)
-{
-    StoreString(L"led_switch", L"2");
-    StoreString(L"device_type", L"1");
-    StoreString(L"tempe_type", L"1");
-    DeviceWorker worker;
-    LoadStartupSettings(worker);
-    EXPECT_EQ(worker.ledSwitch, 2);
-    EXPECT_EQ(worker.deviceType, 1);
-    EXPECT_EQ(worker.tempeType, 1);
 }
 
 std::wstring ModuleFile()

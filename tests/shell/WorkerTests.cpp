@@ -47,7 +47,7 @@ TEST(DeviceWorkerCycle, RunsCommandsFirstInFirstOutOnePerCycle)
 {
     RecordingWorker w;
     for (int code : {5, 1, 6, 3, 4, 7, 10})
-        w.PushCommand(code);
+        w.PushCommand(static_cast<WorkerCommand>(code));
 
     w.Run();
     EXPECT_EQ(w.Calls(), Calls({"sw-silent"}));
@@ -64,10 +64,10 @@ TEST(DeviceWorkerCycle, RunsCommandsFirstInFirstOutOnePerCycle)
 TEST(DeviceWorkerCycle, DropsUnknownCodesWithoutSideEffects)
 {
     RecordingWorker w;
-    w.deviceConnected = 1;
-    w.PushCommand(2);
-    w.PushCommand(9);
-    w.PushCommand(1);
+    w.SetDeviceConnected(true);
+    w.PushCommand(static_cast<WorkerCommand>(2));
+    w.PushCommand(static_cast<WorkerCommand>(9));
+    w.PushCommand(static_cast<WorkerCommand>(1));
     w.Run();
     w.Run();
     EXPECT_TRUE(w.Calls().empty()) << "an unknown code takes a cycle but does nothing, not even the push";
@@ -80,9 +80,9 @@ TEST(DeviceWorkerCycle, PushesOnlyWhenIdleAndConnected)
     RecordingWorker w;
     w.Run();
     EXPECT_TRUE(w.Calls().empty());
-    w.deviceConnected = 1;
+    w.SetDeviceConnected(true);
     w.Run();
-    w.PushCommand(3);
+    w.PushCommand(static_cast<WorkerCommand>(3));
     w.Run();
     w.Run();
     EXPECT_EQ(w.Calls(), Calls({"push", "sw", "push"}));
@@ -91,8 +91,8 @@ TEST(DeviceWorkerCycle, PushesOnlyWhenIdleAndConnected)
 TEST(DeviceWorkerCycle, SameCommandTwiceRunsTwice)
 {
     RecordingWorker w;
-    w.PushCommand(3);
-    w.PushCommand(3);
+    w.PushCommand(static_cast<WorkerCommand>(3));
+    w.PushCommand(static_cast<WorkerCommand>(3));
     w.Run();
     w.Run();
     EXPECT_EQ(w.Calls(), Calls({"sw", "sw"}));
@@ -105,7 +105,7 @@ TEST(DeviceWorkerCycle, QueueTakesPushesFromManyThreads)
     auto proc = [](void* p) -> DWORD {
         auto* worker = static_cast<RecordingWorker*>(p);
         for (int i = 0; i < 500; ++i)
-            worker->PushCommand(1);
+            worker->PushCommand(WorkerCommand::Connect);
         return 0;
     };
     for (int i = 0; i < 4; ++i)
@@ -148,30 +148,27 @@ private:
 TEST(ThreadBasic, InitialValuesAndStartFields)
 {
     HoldingThread t;
-    EXPECT_EQ(t.doneEvent, nullptr);
-    EXPECT_EQ(t.running, 0);
-    EXPECT_EQ(t.repeat, 0);
-    EXPECT_EQ(t.intervalMs, 1u);
-    EXPECT_EQ(t.startTick, 0u);
+    EXPECT_EQ(t.DoneEvent(), nullptr);
+    EXPECT_FALSE(t.IsRunning());
+    EXPECT_EQ(t.IntervalMs(), 1u);
     t.StartThread(16);
-    EXPECT_EQ(t.running, 1);
-    EXPECT_EQ(t.repeat, 1);
-    EXPECT_EQ(t.intervalMs, 16u);
-    EXPECT_NE(t.doneEvent, nullptr);
+    EXPECT_TRUE(t.IsRunning());
+    EXPECT_EQ(t.IntervalMs(), 16u);
+    EXPECT_NE(t.DoneEvent(), nullptr);
     ASSERT_TRUE(t.WaitEntered());
     t.StopThread();
-    EXPECT_EQ(t.running, 0);
-    EXPECT_EQ(t.doneEvent, nullptr);
+    EXPECT_FALSE(t.IsRunning());
+    EXPECT_EQ(t.DoneEvent(), nullptr);
 }
 
 TEST(ThreadBasic, SecondStartChangesNeitherIntervalNorEvent)
 {
     HoldingThread t;
     t.StartThread(16);
-    HANDLE event = t.doneEvent;
+    HANDLE event = t.DoneEvent();
     t.StartThread(500);
-    EXPECT_EQ(t.intervalMs, 16u);
-    EXPECT_EQ(t.doneEvent, event);
+    EXPECT_EQ(t.IntervalMs(), 16u);
+    EXPECT_EQ(t.DoneEvent(), event);
     ASSERT_TRUE(t.WaitEntered());
 }
 
@@ -182,8 +179,8 @@ TEST(ThreadBasic, StopIsBoundedWhileRunIsBusyAndJoinWaitsForIt)
     t.StartThread(1);
     ASSERT_TRUE(t.WaitEntered());
     t.StopThread();  // gives up after its bound: Run() is still held
-    EXPECT_EQ(t.running, 0);
-    EXPECT_EQ(t.doneEvent, nullptr);
+    EXPECT_FALSE(t.IsRunning());
+    EXPECT_EQ(t.DoneEvent(), nullptr);
     EXPECT_EQ(t.cycles, 1);
     t.Release();
     t.JoinThread();
@@ -244,7 +241,7 @@ TEST(DeviceWorkerLifetime, DestroyingWhileACommandRunsWaitsForIt)
     HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     auto* worker = new SlowWorker(journal, entered, release);
-    worker->PushCommand(kCmdSoftwareUpdate);
+    worker->PushCommand(WorkerCommand::SoftwareUpdate);
     worker->StartThread(16);
     ASSERT_EQ(WaitForSingleObject(entered, 10000), WAIT_OBJECT_0);
 
@@ -268,9 +265,9 @@ TEST(DeviceWorkerLifetime, DestroyingWhileACommandRunsWaitsForIt)
 TEST(DeviceWorkerLifetime, ThreadRunsQueuedCommandsInOrder)
 {
     RecordingWorker w;
-    w.PushCommand(5);
-    w.PushCommand(1);
-    w.PushCommand(6);
+    w.PushCommand(static_cast<WorkerCommand>(5));
+    w.PushCommand(static_cast<WorkerCommand>(1));
+    w.PushCommand(static_cast<WorkerCommand>(6));
     w.StartThread(1);
     for (int i = 0; i < 1000 && w.PendingCommands() != 0; ++i)
         Sleep(5);

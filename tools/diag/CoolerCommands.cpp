@@ -25,7 +25,7 @@ size_t ConnectCoolers()
 int ListCoolers(const DiagArgs&)
 {
     HidDeviceManager::Instance();  // hid_init
-    hid_device_info* all = hid_enumerate(HidDeviceManager::kCoolerVendorId, HidDeviceManager::kCoolerProductId);
+    hid_device_info* all = hid_enumerate(DefaultCooler().vendorId, DefaultCooler().productId);
     int collections = 0;
     const wchar_t* lastSerial = nullptr;
     for (hid_device_info* info = all; info != nullptr; info = info->next) {
@@ -35,7 +35,7 @@ int ListCoolers(const DiagArgs&)
                         info->product_string != nullptr ? info->product_string : L"");
             lastSerial = serial;
         }
-        const bool display = info->usage_page == HidDeviceManager::kDisplayUsagePage && info->usage == HidDeviceManager::kDisplayUsage;
+        const bool display = info->usage_page == DefaultCooler().usagePage && info->usage == DefaultCooler().usage;
         hid_device* probe = hid_open_path(info->path);
         std::printf("  collection usage page %04x usage %04x%s%s\n    %s\n", info->usage_page, info->usage,
                     display ? "  [display]" : "", probe == nullptr ? "  (cannot be opened)" : "", info->path);

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "CoolerModel.h"
-#include "HandleGuard.h"
+#include "UniqueResource.h"
 
 namespace vcooler {
 

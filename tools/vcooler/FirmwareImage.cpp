@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "HandleGuard.h"
+#include "UniqueResource.h"
 
 namespace vcooler {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "HandleGuard.h"
+#include "UniqueResource.h"
 #include "VCoolerLayout.h"
 
 namespace vcooler {

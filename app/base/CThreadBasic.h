@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -25,16 +26,16 @@ public:
     void JoinThread();
 
     // For long work inside Run(): true once StopThread() asked the thread to end.
-    bool StopRequested() const { return running == 0; }
+    bool StopRequested() const { return !running_.load(); }
     // Waits ms milliseconds or until a stop is requested; false when stopping.
     // Any thread.
     bool PauseFor(DWORD ms) const;
 
-    HANDLE doneEvent = nullptr;  // signalled when the thread leaves; null when forgotten
-    volatile LONG running = 0;
-    int repeat = 0;
-    unsigned intervalMs = 1;
-    DWORD startTick = 0;
+    // True from StartThread() until StopThread(). Any thread.
+    bool IsRunning() const { return running_.load(); }
+    // Signalled when the current thread leaves; null when none or forgotten. UI thread.
+    HANDLE DoneEvent() const { return doneEvent_; }
+    unsigned IntervalMs() const { return intervalMs_; }
 
     struct ThreadState;
 
@@ -43,6 +44,11 @@ private:
 
     // Shared with the thread procedure, so the events outlive a StopThread() that
     // gave up waiting. Threads not yet joined are kept in `threads_`.
+    HANDLE doneEvent_ = nullptr;
+    std::atomic<bool> running_{false};
+    bool repeat_ = false;
+    unsigned intervalMs_ = 1;
+    DWORD startTick_ = 0;
     std::shared_ptr<ThreadState> current_;
     std::vector<std::shared_ptr<ThreadState>> threads_;
 };

@@ -2,7 +2,7 @@
 
 #include <process.h>
 
-#include "HandleGuard.h"
+#include "UniqueResource.h"
 
 struct CThreadBasic::ThreadState {
     CThreadBasic* owner = nullptr;
@@ -25,20 +25,20 @@ CThreadBasic::~CThreadBasic()
 
 void CThreadBasic::StartThread(unsigned interval)
 {
-    if (running != 0)
+    if (running_.load())
         return;
-    intervalMs = interval;
-    repeat = 1;
-    startTick = GetTickCount();
+    intervalMs_ = interval;
+    repeat_ = true;
+    startTick_ = GetTickCount();
 
     auto state = std::make_shared<ThreadState>();
     state->owner = this;
     state->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    doneEvent = state->done.get();
+    doneEvent_ = state->done.get();
     current_ = state;
     threads_.push_back(state);
-    running = 1;
+    running_.store(true);
 
     // The thread owns one reference to its state until it leaves.
     auto* ref = new std::shared_ptr<ThreadState>(state);
@@ -53,15 +53,14 @@ void CThreadBasic::StartThread(unsigned interval)
 
 void CThreadBasic::StopThread()
 {
-    if (running != 1)
+    if (!running_.exchange(false))
         return;
-    running = 0;
     if (current_) {
         SetEvent(current_->stop.get());
         WaitForSingleObject(current_->done.get(), 1000);
     }
     // The event itself stays alive in the shared state until JoinThread().
-    doneEvent = nullptr;
+    doneEvent_ = nullptr;
 }
 
 void CThreadBasic::JoinThread()
@@ -75,11 +74,11 @@ void CThreadBasic::JoinThread()
 
 bool CThreadBasic::PauseFor(DWORD ms) const
 {
-    if (running == 0)
+    if (!running_.load())
         return false;
     if (t_state == nullptr) {
         Sleep(ms);
-        return running != 0;
+        return running_.load();
     }
     return WaitForSingleObject(t_state->stop.get(), ms) == WAIT_TIMEOUT;
 }
@@ -91,15 +90,15 @@ unsigned __stdcall CThreadBasic::ThreadProc(void* param)
 
     t_state = state.get();
     CThreadBasic* self = state->owner;
-    if (self->repeat) {
-        while (self->running) {
+    if (self->repeat_) {
+        while (self->running_.load()) {
             self->Run();
-            WaitForSingleObject(state->stop.get(), self->intervalMs);
+            WaitForSingleObject(state->stop.get(), self->intervalMs_);
         }
     } else {
         self->Run();
     }
-    const DWORD exitCode = self->startTick;
+    const DWORD exitCode = self->startTick_;
     t_state = nullptr;
     SetEvent(state->done.get());
     return exitCode;
