@@ -31,6 +31,8 @@ public:
     // firmwareUpgrading is read at each menu and "Exit" (the device worker writes it).
     explicit TrayIcon(const std::atomic<bool>& firmwareUpgrading,
                       DeviceNoticeRegistrar registrar = RegisterCoolerNotifications);
+    // The flag is read for the life of the object, so a temporary never does.
+    TrayIcon(std::atomic<bool>&&, DeviceNoticeRegistrar = RegisterCoolerNotifications) = delete;
     ~TrayIcon();
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;

@@ -56,8 +56,8 @@ TEST(HidDeviceManager, MultiCollectionCoolerContributesOnlyItsDisplayCollection)
     ASSERT_EQ(coolers.Plug(), 0);  // consumer control, display, second vendor collection
     ASSERT_EQ(OpenCoolers(), 1u);
     EXPECT_NE(std::string(HidDeviceManager::Instance().Entry(0).Path()).find("&col02#"), std::string::npos);
-    EXPECT_EQ(HidDeviceManager::Instance().Entry(0).VendorId(), 0x1A2C);
-    EXPECT_EQ(HidDeviceManager::Instance().Entry(0).ProductId(), 0x434D);
+    EXPECT_EQ(HidDeviceManager::Instance().Entry(0).VendorId(), DefaultCooler().vendorId);
+    EXPECT_EQ(HidDeviceManager::Instance().Entry(0).ProductId(), DefaultCooler().productId);
     EXPECT_EQ(Entries(coolers, LogKind::Open).size(), 3u) << "every matching collection is opened, the others closed again";
 }
 
@@ -135,7 +135,7 @@ TEST(HidDeviceManager, SendIsRefusedWhileTheListIsClosed)
     VCoolerControl& coolers = FreshCoolers();
     ASSERT_EQ(coolers.Plug(), 0);
     HidDeviceManager& hid = HidDeviceManager::Instance();
-    hid.AddFilter(0x1A2C, 0x434D, L"", 1);
+    hid.AddFilter(DefaultCooler().vendorId, DefaultCooler().productId, L"", 1);
     hid.OpenAll();
     ASSERT_EQ(hid.DeviceCount(), 1u);
     auto report = DisplayReport(0, 1, 1);

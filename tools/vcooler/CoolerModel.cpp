@@ -3,22 +3,27 @@
 #include <cstdio>
 #include <cstring>
 
+#include "CoolerDescription.h"
 #include "FirmwareImage.h"
 
 namespace vcooler {
 
 namespace {
-constexpr unsigned char kReportId = 0x07;
+// The simulated cooler speaks the protocol the program's description gives.
+const CoolerDescription& Model()
+{
+    return DefaultCooler();
 }
+}  // namespace
 
 std::vector<Collection> DefaultCollections()
 {
-    return {{0x000C, 0x0001, 0}, {0xFF01, 0x0001, 0}, {0xFF00, 0x0002, 0}};
+    return {{0x000C, 0x0001, 0}, {Model().usagePage, Model().usage, 0}, {0xFF00, 0x0002, 0}};
 }
 
 bool IsDisplayCollection(const Collection& c)
 {
-    return c.usagePage == 0xFF01 && c.usage == 1;
+    return c.usagePage == Model().usagePage && c.usage == Model().usage;
 }
 
 SendOutcome ReceiveFeature(Cooler& cooler, int collection, const unsigned char* data, size_t length)
@@ -26,7 +31,7 @@ SendOutcome ReceiveFeature(Cooler& cooler, int collection, const unsigned char* 
     SendOutcome out;
     if (collection < 0 || collection >= cooler.collectionCount || !IsDisplayCollection(cooler.collections[collection]))
         return out;
-    if (length < 2 || data[0] != kReportId)
+    if (length < 2 || data[0] != Model().reportId)
         return out;
     out.result = static_cast<int>(length);
 
@@ -44,10 +49,11 @@ SendOutcome ReceiveFeature(Cooler& cooler, int collection, const unsigned char* 
 
     const unsigned char b1 = data[1];
     const unsigned char b2 = length > 2 ? data[2] : 0;
-    if (b1 == 0xFF && b2 == 0xFF && length >= 6) {
+    const auto& header = Model().displayHeader;
+    if (b1 == header[1] && b2 == header[2] && length >= 6) {
         memcpy(cooler.digits, data + 3, 3);
         cooler.lit = (data[3] | data[4] | data[5]) != 0;
-    } else if (b1 == 0xFD) {
+    } else if (b1 == Model().versionQuery[1]) {
         cooler.versionPending = 1;
     } else if (b1 == 0xEE && b2 == 0xDD) {
         cooler.mode = Mode::BootLoader;
@@ -65,7 +71,7 @@ int AnswerFeature(Cooler& cooler, int collection, unsigned char* data, size_t le
     if (length < 3)
         return -1;
     memset(data, 0, length);
-    data[0] = kReportId;
+    data[0] = Model().reportId;
     if (cooler.versionPending) {
         data[1] = static_cast<unsigned char>(cooler.firmwareVersion >> 8);
         data[2] = static_cast<unsigned char>(cooler.firmwareVersion & 0xFF);

@@ -2,14 +2,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "CoolerDescription.h"
 #include "VCoolerChannel.h"
 
 namespace vcooler {
 
 struct CoolerConfig {
     uint16_t firmwareVersion = 0x13;
-    uint16_t vendorId = 0x1A2C;
-    uint16_t productId = 0x434D;
+    uint16_t vendorId = DefaultCooler().vendorId;
+    uint16_t productId = DefaultCooler().productId;
     std::vector<Collection> collections;  // empty: DefaultCollections()
     uint32_t pathPadding = 0;
     uint32_t restartDelayMs = 500;
