@@ -1,7 +1,6 @@
 // The main window's layout and clicks: two pages, three switch pictures, the
 // version and device labels, and the two update buttons.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cwchar>
 
@@ -14,6 +13,7 @@
 #include "MainLayout.h"
 #include "ProductName.h"
 #include "Settings.h"
+#include "UnelevatedShell.h"
 #include "Version.h"
 
 using namespace MainLayout;
@@ -142,7 +142,7 @@ LRESULT DeviceMainDlg::OnLButtonDown(UINT keys, CPoint pt)
         WriteRegValue(kTempeTypeValue, TempeType() != 0 ? L"1" : L"0");
         break;
     case ClickAction::OpenWebPage:
-        ShellExecuteW(nullptr, L"open", kProductWebPage, nullptr, nullptr, SW_SHOWNORMAL);
+        OpenWithUserShell(kProductWebPage);  // never from this elevated process
         break;
     case ClickAction::HideWindow:
         ShowWindow(SW_HIDE);

@@ -5,6 +5,7 @@
 #include "AppEntry.h"
 #include "MRender.h"
 #include "Paths.h"
+#include "SkinPath.h"
 #include "ProductName.h"
 #include "UniqueResource.h"
 

@@ -4,14 +4,19 @@
 //   exit-program  post the tray menu's "Exit" (WM_COMMAND 100) to the running
 //                 program's main window; exit code 1 when there is none
 //   work-area     print the work area: left top right bottom
+//   record-launch FILE ARG...  append "parent-image<TAB>args" to FILE: stands
+//                 in for a browser, to see which process started it
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "TestLock.h"
+#include "UniqueResource.h"
 
 namespace {
 
@@ -67,6 +72,42 @@ int WorkArea()
     return 0;
 }
 
+// The image name of this process's parent, "" when it is gone.
+std::wstring ParentImage()
+{
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return L"";
+    std::vector<PROCESSENTRY32W> all;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        all.push_back(entry);
+    DWORD parent = 0;
+    for (const PROCESSENTRY32W& e : all) {
+        if (e.th32ProcessID == GetCurrentProcessId())
+            parent = e.th32ParentProcessID;
+    }
+    for (const PROCESSENTRY32W& e : all) {
+        if (e.th32ProcessID == parent)
+            return e.szExeFile;
+    }
+    return L"";
+}
+
+int RecordLaunch(const wchar_t* file, int argc, wchar_t** argv)
+{
+    FILE* out = _wfopen(file, L"a, ccs=UTF-8");
+    if (out == nullptr)
+        return 1;
+    std::fwprintf(out, L"%ls\t", ParentImage().c_str());
+    for (int i = 0; i < argc; ++i)
+        std::fwprintf(out, i == 0 ? L"%ls" : L" %ls", argv[i]);
+    std::fwprintf(out, L"\n");
+    std::fclose(out);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -77,6 +118,8 @@ int wmain(int argc, wchar_t** argv)
         return ExitProgram();
     if (argc == 2 && std::wcscmp(argv[1], L"work-area") == 0)
         return WorkArea();
-    std::fprintf(stderr, "usage: e2e_helper hold | exit-program | work-area\n");
+    if (argc >= 3 && std::wcscmp(argv[1], L"record-launch") == 0)
+        return RecordLaunch(argv[2], argc - 3, argv + 3);
+    std::fprintf(stderr, "usage: e2e_helper hold | exit-program | work-area | record-launch FILE ARG...\n");
     return 2;
 }

@@ -18,7 +18,9 @@ import zlib
 
 WINE64 = "/usr/lib/wine/wine64"
 SETTINGS_KEY = r"HKCU\Software\Vantrel Glimra"
-BROWSER_KEY = r"HKCU\Software\Wine\WineBrowser"
+# How a web address is opened, and Wine's own handler to put back.
+HTTPS_HANDLER_KEY = r"HKLM\Software\Classes\https\shell\open\command"
+WINE_BROWSER_HANDLER = r'"C:\windows\system32\winebrowser.exe" "%1"'
 DEAD_UPDATE_SERVER = "http://127.0.0.1:9"
 DEFAULT_SETTINGS = {"led_switch": "1", "device_type": "0", "tempe_type": "0"}
 

@@ -12,7 +12,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from glimra_e2e import ( DEVICE, FAQ, FIRMWARE_UPDATE, FW_VERSION, LED, SETTINGS, SOFTWARE_UPDATE,  # noqa: E402
-                        SOURCE, SW_VERSION, UNIT, BROWSER_KEY, Session, TestFailure, centre, check, differing_fraction,
+                        SOURCE, SW_VERSION, UNIT, HTTPS_HANDLER_KEY, WINE_BROWSER_HANDLER, Session, windows_path, TestFailure, centre, check, differing_fraction,
                         as_read, is_accent, is_ink, learn_alphabet, log, read_label, wait_for)
 
 # CPU and GPU differ, and neither moves, so every report has one right answer.
@@ -124,7 +124,7 @@ def main_page_switches(build):
 
 
 def product_web_page(source):
-    with open(os.path.join(source, "app", "shell", "ProductName.h")) as f:
+    with open(os.path.join(source, "app", "base", "ProductName.h")) as f:
         match = re.search(r'kProductWebPage\[\]\s*=\s*L"([^"]+)"', f.read())
     check(match is not None, "no kProductWebPage in ProductName.h")
     return match.group(1)
@@ -132,12 +132,11 @@ def product_web_page(source):
 
 def settings_page(build, source):
     with Session("settings_page", build, SCENARIO) as s:
-        recorder = os.path.join(s.artefacts, "browser.sh")
+        # The web address's handler stands in for the browser and records who
+        # started it: the desktop shell, never the elevated program itself.
         opened = os.path.join(s.artefacts, "opened.txt")
-        with open(recorder, "w") as f:
-            f.write(f"#!/bin/sh\nprintf '%s\\n' \"$*\" >> '{opened}'\n")
-        os.chmod(recorder, 0o755)
-        s.reg_set(BROWSER_KEY, "Browsers", recorder)
+        handler = f'"{windows_path(s.helper)}" record-launch "{windows_path(opened)}" "%1"'
+        s.wine("reg", "add", HTTPS_HANDLER_KEY, "/ve", "/d", handler, "/f")
         try:
             start_pushing(s)
             s.move_to(*PARK)
@@ -179,9 +178,10 @@ def settings_page(build, source):
             s.click(*lower)
             wait_for("the web page to open", lambda: os.path.exists(opened), 30, interval=0.3)
             time.sleep(2)  # a second opening, if any, would be on its way by now
-            with open(opened) as f:
-                addresses = f.read().split()
-            check(addresses == [product_web_page(source)], f"opened {addresses}")
+            with open(opened, encoding="utf-8-sig") as f:
+                launches = [line.rstrip("\n").split("\t") for line in f]
+            check([address for _, address in launches] == [product_web_page(source)], f"opened {launches}")
+            check(launches[0][0].lower() == "explorer.exe", f"started by {launches[0][0]}, not the desktop shell")
 
             s.click(*GEAR)
             s.move_to(*PARK)
@@ -200,7 +200,7 @@ def settings_page(build, source):
             for rect in (SETTINGS, UNIT, LED, SOURCE):
                 check(differing_fraction(main, back, rect) < 0.02, f"the main page differs in {rect}")
         finally:
-            s.wine("reg", "delete", BROWSER_KEY, "/v", "Browsers", "/f", check_rc=False)
+            s.wine("reg", "add", HTTPS_HANDLER_KEY, "/ve", "/d", WINE_BROWSER_HANDLER, "/f", check_rc=False)
 
 
 def hot_plug(build):

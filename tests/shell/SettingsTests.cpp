@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Paths.h"
+#include "SkinPath.h"
 #include "Settings.h"
 #include "TestLock.h"
 #include "UniqueResource.h"
@@ -243,6 +244,19 @@ TEST(Paths, AppDataPathIsUnderLocalAppData)
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local), S_OK);
     EXPECT_EQ(GetAppDataPath(), std::wstring(local) + L"\\Vantrel Glimra Files\\");
     EXPECT_EQ(GetDownloadPath(), std::wstring(local) + L"\\Vantrel Glimra Files\\\\temp\\");
+}
+
+TEST(Paths, WithoutLocalAppDataNothingIsNamedOrWrittenAtTheDriveRoot)
+{
+    EXPECT_EQ(AppDataPathFrom(E_FAIL, L"C:\\users\\x\\AppData\\Local"), L"");
+    EXPECT_EQ(AppDataPathFrom(S_OK, L""), L"");
+    EXPECT_EQ(AppDataPathFrom(S_OK, nullptr), L"");
+    EXPECT_EQ(AppDataPathFrom(S_OK, L"D:\\Local"), L"D:\\Local\\Vantrel Glimra Files\\");
+
+    // What a caller does with the empty answer: the folder is refused, and the
+    // root path the empty answer once turned into never appears.
+    EXPECT_FALSE(CreateDirectoryTree(AppDataPathFrom(E_FAIL, nullptr)));
+    EXPECT_FALSE(PathIsDirectoryW(L"\\Vantrel Glimra Files"));
 }
 
 class DirectoryTree : public ::testing::Test {

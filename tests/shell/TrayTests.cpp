@@ -10,6 +10,7 @@
 
 #include "AppEntry.h"
 #include "Paths.h"
+#include "SkinPath.h"
 #include "TestIconFile.h"
 #include "TestLock.h"
 #include "TrayIcon.h"

@@ -6,7 +6,6 @@
 
 #include <vector>
 
-#include "Manager.h"
 #include "ProductName.h"
 
 std::wstring GetModulePath()
@@ -29,26 +28,32 @@ std::wstring GetModulePath()
     return path;
 }
 
-std::wstring GetSkinsPath()
+std::wstring AppDataPathFrom(HRESULT lookup, const wchar_t* localAppData)
 {
-    return GetModulePath() + L"skins\\" + Manager::GetTheme().GetString();
+    // Without the folder the path would start at the drive root, a place every
+    // user shares: no path at all is the only safe answer.
+    if (FAILED(lookup) || localAppData == nullptr || localAppData[0] == L'\0')
+        return L"";
+    return std::wstring(localAppData) + L"\\" + kProductName + L" Files\\";
 }
 
 std::wstring GetAppDataPath()
 {
-    // The shell's result is not examined: on failure the buffer stays empty.
     wchar_t folder[MAX_PATH + 1] = {};
-    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::wstring(folder) + L"\\" + kProductName + L" Files\\";
+    const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return AppDataPathFrom(hr, folder);
 }
 
 std::wstring GetDownloadPath()
 {
-    return GetAppDataPath() + L"\\temp\\";
+    const std::wstring appData = GetAppDataPath();
+    return appData.empty() ? appData : appData + L"\\temp\\";
 }
 
 bool CreateDirectoryTree(const std::wstring& path)
 {
+    if (path.empty())
+        return false;
     if (PathIsDirectoryW(path.c_str()))
         return true;
 
