@@ -22,3 +22,11 @@ define_property(TARGET PROPERTY CALDRIS_HID_BACKEND
 function(caldris_use_virtual_cooler target)
   set_target_properties(${target} PROPERTIES CALDRIS_HID_BACKEND vcooler)
 endfunction()
+
+# Test and demo programs honour the developer overrides in the environment;
+# the release program and the tools that ship never do.
+define_property(TARGET PROPERTY CALDRIS_DEVELOPER_BUILD
+  BRIEF_DOCS "The program honours developer overrides (update server address)")
+function(caldris_developer_build target)
+  set_target_properties(${target} PROPERTIES CALDRIS_DEVELOPER_BUILD ON)
+endfunction()

@@ -1,5 +1,7 @@
 #include "D3dkmtSource.h"
 
+#include "ComPtr.h"
+
 #include <dxgi.h>
 
 #include <memory>
@@ -17,13 +19,6 @@ Fn Resolve(HMODULE m, const char* name)
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(m, name)));
 }
 
-struct ComRelease {
-    void operator()(IUnknown* p) const
-    {
-        if (p != nullptr)
-            p->Release();
-    }
-};
 
 std::string Narrow(const wchar_t* w)
 {
@@ -56,15 +51,13 @@ bool D3dkmtSource::AdapterName(const LUID& luid, std::string& name, bool& integr
     const auto create = Resolve<CreateFactoryFn>(dxgi_.get(), "CreateDXGIFactory1");
     if (create == nullptr)
         return false;
-    IDXGIFactory1* raw = nullptr;
-    if (FAILED(create(__uuidof(IDXGIFactory1), reinterpret_cast<void**>(&raw))))
+    ComPtr<IDXGIFactory1> factory;
+    if (FAILED(create(__uuidof(IDXGIFactory1), reinterpret_cast<void**>(factory.put()))))
         return false;
-    std::unique_ptr<IDXGIFactory1, ComRelease> factory(raw);
     for (UINT i = 0;; ++i) {
-        IDXGIAdapter1* rawAdapter = nullptr;
-        if (factory->EnumAdapters1(i, &rawAdapter) != S_OK)
+        ComPtr<IDXGIAdapter1> adapter;
+        if (factory->EnumAdapters1(i, adapter.put()) != S_OK)
             return false;
-        std::unique_ptr<IDXGIAdapter1, ComRelease> adapter(rawAdapter);
         DXGI_ADAPTER_DESC1 desc{};
         if (FAILED(adapter->GetDesc1(&desc)))
             continue;

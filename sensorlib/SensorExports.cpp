@@ -8,7 +8,7 @@ SRWLOCK g_lock = SRWLOCK_INIT;
 
 SensorHub& Hub()
 {
-    static SensorHub hub;
+    static SensorHub hub(GLIMRA_SENSOR_REPLAY_BUILD != 0);
     return hub;
 }
 

@@ -53,6 +53,8 @@ int SensorHub::Refresh()
 
 std::wstring SensorHub::ReplayPath() const
 {
+    if (!replayAllowed_)
+        return {};
     std::vector<wchar_t> path(32768);
     const DWORD n = GetEnvironmentVariableW(kReplayVariable, path.data(), static_cast<DWORD>(path.size()));
     if (n == 0 || n >= path.size())

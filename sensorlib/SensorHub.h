@@ -24,14 +24,18 @@ struct SensorRecord {
 static_assert(sizeof(SensorRecord) == 464);
 static_assert(offsetof(SensorRecord, value) == 8 && offsetof(SensorRecord, hwClass) == 48 && offsetof(SensorRecord, label) == 328);
 
-// Environment variable naming a replay file; when set, the library serves that
-// scenario instead of the machine's sensors.
+// Environment variable naming a replay file; when set, the test and demo build
+// of the library serves that scenario instead of the machine's sensors. The
+// release build never reads it: the program runs elevated, and no process of
+// the user's may choose what it shows or feed it a file to parse.
 inline constexpr wchar_t kReplayVariable[] = L"GLIMRA_SENSOR_REPLAY";
 
 // The library's state behind its exported entry points: the device list of the
 // last refresh and the data sources. The entry points serialise calls.
 class SensorHub {
 public:
+    explicit SensorHub(bool replayAllowed) : replayAllowed_(replayAllowed) {}
+
     int Initialise(int interfaceVersion);
     // The devices known now. Picks up a changed replay file, and looks at the
     // machine when nothing was found yet, so that a caller that asks for the
@@ -56,6 +60,7 @@ private:
     void RefreshMachine();
     int Known() const { return static_cast<int>(devices_.Devices().size()); }
 
+    const bool replayAllowed_;
     SensorDeviceSet devices_;
     int selected_ = 0;
     std::string error_;

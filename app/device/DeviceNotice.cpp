@@ -24,25 +24,10 @@ constexpr GUID kNoticeClasses[] = {
     {0xAD498944, 0x762F, 0x11D0, {0x8D, 0xCB, 0x00, 0xC0, 0x4F, 0xC3, 0x35, 0x8C}},  // network adapter
 };
 
-class PreparsedData {
-public:
-    explicit PreparsedData(HANDLE device)
-    {
-        if (!HidD_GetPreparsedData(device, &data_))
-            data_ = nullptr;
-    }
-    ~PreparsedData()
-    {
-        if (data_ != nullptr)
-            HidD_FreePreparsedData(data_);
-    }
-    PreparsedData(const PreparsedData&) = delete;
-    PreparsedData& operator=(const PreparsedData&) = delete;
-    PHIDP_PREPARSED_DATA get() const { return data_; }
-
-private:
-    PHIDP_PREPARSED_DATA data_ = nullptr;
+struct PreparsedTraits : win32_traits::NullEmpty<PHIDP_PREPARSED_DATA, nullptr> {
+    static void Close(Type data) { HidD_FreePreparsedData(data); }
 };
+using UniquePreparsedData = UniqueResource<PreparsedTraits>;
 
 }  // namespace
 
@@ -87,8 +72,8 @@ bool ProbeCoolerInterface(const wchar_t* path)
     HIDD_ATTRIBUTES attributes{};
     attributes.Size = sizeof(attributes);
     HidD_GetAttributes(device.get(), &attributes);
-    PreparsedData preparsed(device.get());
-    if (preparsed.get() == nullptr)
+    UniquePreparsedData preparsed;
+    if (!HidD_GetPreparsedData(device.get(), preparsed.put()) || !preparsed)
         return false;
     HIDP_CAPS caps{};
     if (HidP_GetCaps(preparsed.get(), &caps) != HIDP_STATUS_SUCCESS)

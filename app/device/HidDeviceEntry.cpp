@@ -11,9 +11,3 @@ HidDeviceEntry::HidDeviceEntry(hid_device* handle, unsigned short vendorId, unsi
         path_[len] = '\0';
     }
 }
-
-HidDeviceEntry::~HidDeviceEntry()
-{
-    if (handle_ != nullptr)
-        hid_close(handle_);
-}

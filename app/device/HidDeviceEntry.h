@@ -3,6 +3,14 @@
 
 #include <hidapi.h>
 
+#include "UniqueResource.h"
+
+struct HidDeviceTraits : win32_traits::NullEmpty<hid_device*, nullptr> {
+    static void Close(Type device) { hid_close(device); }
+};
+// An open hidapi device, closed with hid_close. Worker thread.
+using UniqueHidDevice = UniqueResource<HidDeviceTraits>;
+
 // One open top-level collection of a cooler. Owns its hidapi handle.
 class HidDeviceEntry {
 public:
@@ -10,18 +18,17 @@ public:
 
     // Takes ownership of `handle`. A path longer than the field is cut to fit.
     HidDeviceEntry(hid_device* handle, unsigned short vendorId, unsigned short productId, const char* path, int index);
-    ~HidDeviceEntry();
     HidDeviceEntry(const HidDeviceEntry&) = delete;
     HidDeviceEntry& operator=(const HidDeviceEntry&) = delete;
 
-    hid_device* Handle() const { return handle_; }
+    hid_device* Handle() const { return handle_.get(); }
     unsigned short VendorId() const { return vendorId_; }
     unsigned short ProductId() const { return productId_; }
     const char* Path() const { return path_; }
     int Index() const { return index_; }
 
 private:
-    hid_device* handle_;
+    UniqueHidDevice handle_;
     unsigned short vendorId_;
     unsigned short productId_;
     char path_[kPathSize];

@@ -78,14 +78,13 @@ void HidDeviceManager::OpenAll()
         const CoolerDescription* model = FindCooler(info->vendor_id, info->product_id);
         if (model == nullptr || FindFilter(info->vendor_id, info->product_id) == nullptr)
             continue;
-        hid_device* handle = hid_open_path(info->path);
-        if (handle == nullptr)
+        UniqueHidDevice handle(hid_open_path(info->path));
+        if (!handle)
             continue;  // held by another program, or gone since the enumeration
         if (info->usage_page == model->usagePage && info->usage == model->usage) {
             const int index = static_cast<int>(devices_.size());
-            devices_.push_back(std::make_unique<HidDeviceEntry>(handle, info->vendor_id, info->product_id, info->path, index));
-        } else {
-            hid_close(handle);
+            devices_.push_back(
+                std::make_unique<HidDeviceEntry>(handle.release(), info->vendor_id, info->product_id, info->path, index));
         }
     }
     hid_free_enumeration(all);

@@ -1,8 +1,21 @@
 #include "SensorBinding.h"
 
+#include <shlwapi.h>
+
+#include "Paths.h"
 #include "SensorTrace.h"
 
 namespace {
+// The library by full path: a bare name would be looked up along a search path
+// that, for an elevated program, must never include folders a user can write.
+HMODULE LoadSensorLibrary(const std::string& name)
+{
+    std::wstring path(name.begin(), name.end());
+    if (PathIsRelativeW(path.c_str()))
+        path = GetModulePath() + path;
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 template <typename Fn>
 Fn Entry(HMODULE module, WORD ordinal)
 {
@@ -16,7 +29,7 @@ bool BindSensorLibrary(SensorLibraryBinding& b, SensorTrace& trace)
 {
     b.sensorLibraryReady = 0;
     b.bound = false;
-    HMODULE module = LoadLibraryA(b.libraryName.c_str());
+    HMODULE module = LoadSensorLibrary(b.libraryName);
     if (module != nullptr && module == b.sensorLibrary) {
         // Already loaded by an earlier pass: keep a single reference.
         FreeLibrary(module);

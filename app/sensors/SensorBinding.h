@@ -11,7 +11,8 @@ class SensorTrace;
 // unloaded, as the library keeps state for the life of the process), its entry
 // points and whether its initialiser reported ready.
 struct SensorLibraryBinding {
-    std::string libraryName = kSensorLibraryName;  // tests point this at other builds
+    // Relative names are taken from the program's folder; tests point this at other builds.
+    std::string libraryName = kSensorLibraryName;
     HMODULE sensorLibrary = nullptr;
     LONG sensorLibraryReady = 0;  // like every field here: sampling thread only
     bool bound = false;  // all eight entry points were found

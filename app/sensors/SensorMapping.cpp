@@ -2,41 +2,24 @@
 
 #include <cstring>
 
-#include "SensorSnapshot.h"
-
-bool MapSensorSnapshot(HANDLE& mapping, void*& view, bool& created)
+SensorRecordMapping MapSensorSnapshot(const char* name)
 {
-    return MapSensorSnapshot(kSensorSnapshotName, mapping, view, created);
-}
-
-bool MapSensorSnapshot(const char* name, HANDLE& mapping, void*& view, bool& created)
-{
+    SensorRecordMapping record;
     SetLastError(0);
-    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SensorSnapshot), name);
-    if (mapping == nullptr)
-        return false;
-    created = GetLastError() == 0;
-    view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SensorSnapshot));
-    if (view == nullptr) {
-        // Not kept: the next attempt makes a fresh handle.
-        CloseHandle(mapping);
-        mapping = nullptr;
-        return false;
-    }
-    return true;
+    record.mapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SensorSnapshot), name));
+    if (!record.mapping)
+        return {};
+    record.created = GetLastError() == 0;
+    record.view.reset(MapViewOfFile(record.mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SensorSnapshot)));
+    if (!record.view)
+        return {};
+    return record;
 }
 
-SensorSnapshot* AttachSensorSnapshot(HANDLE& mapping, void*& view)
+SensorRecordMapping AttachSensorSnapshot(const char* name)
 {
-    return AttachSensorSnapshot(kSensorSnapshotName, mapping, view);
-}
-
-SensorSnapshot* AttachSensorSnapshot(const char* name, HANDLE& mapping, void*& view)
-{
-    bool created = false;
-    if (!MapSensorSnapshot(name, mapping, view, created))
-        return nullptr;
-    if (created)
-        std::memset(view, 0, sizeof(SensorSnapshot));
-    return static_cast<SensorSnapshot*>(view);
+    SensorRecordMapping record = MapSensorSnapshot(name);
+    if (record && record.created)
+        std::memset(record.Snapshot(), 0, sizeof(SensorSnapshot));
+    return record;
 }

@@ -1,20 +1,24 @@
 #pragma once
 #include <windows.h>
 
-struct SensorSnapshot;
+#include "SensorSnapshot.h"
+#include "UniqueResource.h"
 
-// Creates or opens the shared sensor record "qelmar_hardware_mapfile" (772
-// bytes, page-file backed) and maps it. `created` tells whether this call made
-// the mapping (the caller then zero-fills it) or opened another process's one
-// (used unchanged). The mapping and view are kept for the life of the process.
-// Worker thread.
-bool MapSensorSnapshot(HANDLE& mapping, void*& view, bool& created);
-// The same for a record of another name (tests, tools).
-bool MapSensorSnapshot(const char* name, HANDLE& mapping, void*& view, bool& created);
+// The shared sensor record "qelmar_hardware_mapfile" (772 bytes, page-file
+// backed), mapped: the mapping and its view are owned together.
+struct SensorRecordMapping {
+    UniqueHandle mapping;
+    UniqueView view;
+    bool created = false;  // this call made the mapping; otherwise another process had
 
-// What the connect command does with the record: maps it and zero-fills it when
-// this call created it; an existing record is used unchanged. Null on failure
-// (mapping and view then stay null, so the next call tries again).
-// Worker thread.
-SensorSnapshot* AttachSensorSnapshot(HANDLE& mapping, void*& view);
-SensorSnapshot* AttachSensorSnapshot(const char* name, HANDLE& mapping, void*& view);
+    explicit operator bool() const { return static_cast<bool>(view); }
+    SensorSnapshot* Snapshot() const { return static_cast<SensorSnapshot*>(const_cast<void*>(view.get())); }
+};
+
+// Creates or opens the record and maps it; empty on failure, so the next call
+// tries again. An opened record is used unchanged. Worker thread.
+SensorRecordMapping MapSensorSnapshot(const char* name = kSensorSnapshotName);
+
+// What the connect command does with the record: maps it, and zero-fills it when
+// this call created it. Worker thread.
+SensorRecordMapping AttachSensorSnapshot(const char* name = kSensorSnapshotName);

@@ -122,13 +122,10 @@ void DeviceWorker::Connect()
 
 void DeviceWorker::MapSnapshot()
 {
-    HANDLE mapping = nullptr;
-    void* view = nullptr;
-    SensorSnapshot* snapshot = AttachSensorSnapshot(mapping, view);
-    // The view stays mapped for the life of the process: other threads keep
-    // reading through the snapshot slot.
-    snapshotMapping_.reset(mapping);
-    SetSnapshot(snapshot);
+    // Kept, mapped, for the life of the worker: the other threads read through
+    // the snapshot slot until they are stopped.
+    snapshotRecord_ = AttachSensorSnapshot();
+    SetSnapshot(snapshotRecord_.Snapshot());
 }
 
 void DeviceWorker::CheckVersionAfterConnect()

@@ -6,8 +6,8 @@
 #include <mutex>
 
 #include "CThreadBasic.h"
+#include "SensorMapping.h"
 #include "SensorSnapshot.h"
-#include "UniqueResource.h"
 
 class IDeviceView;
 
@@ -123,7 +123,7 @@ private:
     SensorSnapshotSlot sensorSnapshot_{nullptr};
     IDeviceView* deviceView_ = nullptr;
 
-    UniqueHandle snapshotMapping_;  // kept, with its view, for the life of the object
+    SensorRecordMapping snapshotRecord_;
     mutable std::mutex queueLock_;
     std::deque<WorkerCommand> commandQueue;
 };

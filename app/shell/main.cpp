@@ -24,6 +24,11 @@ void ShowMainDialog(DeviceMainDlg& dialog, bool show)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
 {
+    // Elevated: libraries loaded at run time come from the system folder, or by
+    // full path from the program folder, never from the current directory.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryW(L"");
+
     bool alreadyRunning = false;
     UniqueHandle instanceMutex = CreateInstanceMutex(alreadyRunning);
     if (alreadyRunning) {

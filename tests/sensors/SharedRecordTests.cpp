@@ -28,26 +28,19 @@ double JsonValue(const std::string& json, const std::string& key)
 TEST(SharedRecord, CreatedZeroedThenSharedInProcess)
 {
     const std::string name = UniqueNarrowName("glimra-record");
-    HANDLE mapping = nullptr;
-    void* view = nullptr;
-    bool created = false;
-    ASSERT_TRUE(MapSensorSnapshot(name.c_str(), mapping, view, created));
-    EXPECT_TRUE(created);
-    const auto* bytes = static_cast<const unsigned char*>(view);
+    const SensorRecordMapping first = MapSensorSnapshot(name.c_str());
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first.created);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(first.Snapshot());
     for (size_t i = 0; i < sizeof(SensorSnapshot); ++i)
         ASSERT_EQ(bytes[i], 0) << i;
 
     // A second opener gets the same record, not a cleared one.
-    static_cast<SensorSnapshot*>(view)->cpuTemperature = 51.0f;
-    HANDLE mapping2 = nullptr;
-    void* view2 = nullptr;
-    SensorSnapshot* again = AttachSensorSnapshot(name.c_str(), mapping2, view2);
-    ASSERT_NE(again, nullptr);
-    EXPECT_FLOAT_EQ(again->cpuTemperature, 51.0f);
-    UnmapViewOfFile(view2);
-    CloseHandle(mapping2);
-    UnmapViewOfFile(view);
-    CloseHandle(mapping);
+    first.Snapshot()->cpuTemperature = 51.0f;
+    const SensorRecordMapping again = AttachSensorSnapshot(name.c_str());
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again.created);
+    EXPECT_FLOAT_EQ(again.Snapshot()->cpuTemperature, 51.0f);
 }
 
 TEST(SharedRecord, SecondProcessReadsWhatAPassWrote)
@@ -60,10 +53,8 @@ device "Gigabyte Z790 (ITE IT8689E) Motherboard"
   temp 0 12 "System" 34
 )SCN");
     const std::string name = UniqueNarrowName("glimra-record");
-    HANDLE mapping = nullptr;
-    void* view = nullptr;
-    SensorSnapshotSlot slot{nullptr};
-    slot = AttachSensorSnapshot(name.c_str(), mapping, view);
+    const SensorRecordMapping record = AttachSensorSnapshot(name.c_str());
+    SensorSnapshotSlot slot{record.Snapshot()};
     ASSERT_NE(slot.load(), nullptr);
     CollectTrace trace;
     CHWiNFOThread sampler(slot, trace);
@@ -76,17 +67,14 @@ device "Gigabyte Z790 (ITE IT8689E) Motherboard"
     EXPECT_EQ(JsonValue(r.out, "igpu"), 0.0);
     EXPECT_EQ(JsonValue(r.out, "board"), 34.0);
     slot = nullptr;
-    UnmapViewOfFile(view);
-    CloseHandle(mapping);
 }
 
 TEST(SharedRecord, SecondProcessOpensUnchangedAndDoesNotClear)
 {
     ScenarioFile f("device \"AMD Ryzen 9 7950X\"\n  temp 0 11 \"CPU (Tctl/Tdie)\" 72\n");
     const std::string name = UniqueNarrowName("glimra-record");
-    HANDLE mapping = nullptr;
-    void* view = nullptr;
-    SensorSnapshot* record = AttachSensorSnapshot(name.c_str(), mapping, view);
+    const SensorRecordMapping mapped = AttachSensorSnapshot(name.c_str());
+    SensorSnapshot* record = mapped.Snapshot();
     ASSERT_NE(record, nullptr);
     record->boardTemperature = 29.5f;
     record->gpuTemperature = 55.0f;
@@ -101,8 +89,6 @@ TEST(SharedRecord, SecondProcessOpensUnchangedAndDoesNotClear)
     EXPECT_FLOAT_EQ(record->gpuTemperature, 55.0f);
     EXPECT_EQ(record->reserved0[0], 0xA5);
     EXPECT_EQ(record->reserved4[43], 0x5A);
-    UnmapViewOfFile(view);
-    CloseHandle(mapping);
 }
 
 TEST(SharedRecord, RecordPublishedByAnotherProcessIsUsedAsItIs)
@@ -116,12 +102,10 @@ device "Intel UHD Graphics 730"
     HeldProcess tool(L"glimra-diag.exe", L"sample --publish --hold --record-name " + Wide(name));
     ASSERT_TRUE(tool.WaitForLine("holding")) << tool.Output();
 
-    HANDLE mapping = nullptr;
-    void* view = nullptr;
-    bool created = true;
-    ASSERT_TRUE(MapSensorSnapshot(name.c_str(), mapping, view, created));
-    EXPECT_FALSE(created);
-    const auto* record = static_cast<const SensorSnapshot*>(view);
+    const SensorRecordMapping mapped = MapSensorSnapshot(name.c_str());
+    ASSERT_TRUE(mapped);
+    EXPECT_FALSE(mapped.created);
+    const SensorSnapshot* record = mapped.Snapshot();
     EXPECT_FLOAT_EQ(record->cpuTemperature, 49.0f);
     EXPECT_FLOAT_EQ(record->igpuTemperature, 44.0f);
     EXPECT_FLOAT_EQ(record->gpuTemperature, 0.0f);
@@ -129,8 +113,6 @@ device "Intel UHD Graphics 730"
     const ProcessResult r = tool.Finish();
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_NE(r.out.find("Integrated GPU    44.0 C"), std::string::npos) << r.out;
-    UnmapViewOfFile(view);
-    CloseHandle(mapping);
 }
 
 TEST(SharedRecord, RecordCommandReportsAnUnpublishedRecord)

@@ -123,11 +123,11 @@ int Sample(const DiagArgs& args)
 
     SensorSnapshot local{};
     SensorSnapshot* snapshot = &local;
-    HANDLE mapping = nullptr;  // kept until the process ends, as the program does
-    void* view = nullptr;
+    SensorRecordMapping record;  // kept until the tool ends, as the program does
     if (publish) {
-        snapshot = AttachSensorSnapshot(recordName.c_str(), mapping, view);
-        if (snapshot == nullptr) {
+        record = AttachSensorSnapshot(recordName.c_str());
+        snapshot = record.Snapshot();
+        if (!record) {
             std::fprintf(stderr, "glimra-diag: cannot map the shared record \"%s\" (error %lu)\n", recordName.c_str(), GetLastError());
             return 1;
         }
@@ -194,27 +194,23 @@ int Sample(const DiagArgs& args)
 int Record(const DiagArgs& args)
 {
     const std::string name = Narrow(args.Value(L"--record-name", L"qelmar_hardware_mapfile"));
-    HANDLE mapping = nullptr;
-    void* view = nullptr;
-    bool created = false;
     // The program's own open path: an existing record is used as it is.
-    if (!MapSensorSnapshot(name.c_str(), mapping, view, created)) {
+    const SensorRecordMapping record = MapSensorSnapshot(name.c_str());
+    if (!record) {
         std::fprintf(stderr, "glimra-diag: cannot map the shared record \"%s\" (error %lu)\n", name.c_str(), GetLastError());
         return 1;
     }
-    if (created) {
+    if (record.created) {
         std::fprintf(stderr, "glimra-diag: no running program publishes \"%s\"\n", name.c_str());
         return 3;
     }
-    const auto* s = static_cast<const SensorSnapshot*>(view);
+    const SensorSnapshot* s = record.Snapshot();
     if (args.Has(L"--json")) {
         std::printf("{\"record\":%s,\"snapshot\":%s}\n", JsonString(name).c_str(), SnapshotJson(*s).c_str());
     } else {
         std::printf("Shared record \"%s\":\n", name.c_str());
         PrintSnapshotText(*s);
     }
-    UnmapViewOfFile(view);
-    CloseHandle(mapping);
     return 0;
 }
 

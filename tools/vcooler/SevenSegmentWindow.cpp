@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "PaintDc.h"
+#include "UniqueResource.h"
+
 namespace vcooler {
 
 namespace {
@@ -31,17 +34,6 @@ void SegmentRect(int segment, int x, int y, RECT& r)
     }
 }
 
-class GdiBrush {
-public:
-    explicit GdiBrush(COLORREF color) : brush_(CreateSolidBrush(color)) {}
-    ~GdiBrush() { DeleteObject(brush_); }
-    GdiBrush(const GdiBrush&) = delete;
-    GdiBrush& operator=(const GdiBrush&) = delete;
-    HBRUSH get() const { return brush_; }
-
-private:
-    HBRUSH brush_;
-};
 
 }  // namespace
 
@@ -103,12 +95,10 @@ LRESULT CALLBACK SevenSegmentWindow::WndProc(HWND window, UINT msg, WPARAM wPara
         return 0;
     case WM_PAINT:
         if (self != nullptr) {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(window, &ps);
+            const PaintDc dc(window);
             RECT client;
             GetClientRect(window, &client);
-            self->Paint(dc, client);
-            EndPaint(window, &ps);
+            self->Paint(dc.get(), client);
             return 0;
         }
         break;
@@ -133,10 +123,10 @@ LRESULT CALLBACK SevenSegmentWindow::WndProc(HWND window, UINT msg, WPARAM wPara
 
 void SevenSegmentWindow::Paint(HDC dc, const RECT& client)
 {
-    GdiBrush background(RGB(16, 16, 20));
-    GdiBrush on(RGB(255, 60, 40));
-    GdiBrush off(RGB(44, 30, 30));
-    FillRect(dc, &client, background.get());
+    const UniqueGdiObject background(CreateSolidBrush(RGB(16, 16, 20)));
+    const UniqueGdiObject on(CreateSolidBrush(RGB(255, 60, 40)));
+    const UniqueGdiObject off(CreateSolidBrush(RGB(44, 30, 30)));
+    FillRect(dc, &client, static_cast<HBRUSH>(background.get()));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(200, 200, 200));
 
@@ -154,7 +144,7 @@ void SevenSegmentWindow::Paint(HDC dc, const RECT& client)
             for (int seg = 0; seg < 7; ++seg) {
                 RECT r;
                 SegmentRect(seg, x, top + 22, r);
-                FillRect(dc, &r, (mask >> seg & 1) ? on.get() : off.get());
+                FillRect(dc, &r, static_cast<HBRUSH>((mask >> seg & 1) ? on.get() : off.get()));
             }
         }
     }

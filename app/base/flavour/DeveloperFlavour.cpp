@@ -1,0 +1,6 @@
+#include "BuildFlavour.h"
+
+bool DeveloperOverridesAllowed()
+{
+    return true;
+}
