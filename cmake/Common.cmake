@@ -30,3 +30,13 @@ define_property(TARGET PROPERTY CALDRIS_DEVELOPER_BUILD
 function(caldris_developer_build target)
   set_target_properties(${target} PROPERTIES CALDRIS_DEVELOPER_BUILD ON)
 endfunction()
+
+# Adds every sub-folder of the calling folder that has a CMakeLists.txt of its own.
+function(caldris_add_subfolders)
+  file(GLOB dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(dir ${dirs})
+    if(IS_DIRECTORY ${dir} AND EXISTS ${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()

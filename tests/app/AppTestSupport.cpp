@@ -1,31 +1,7 @@
 #include "AppTestSupport.h"
 
-#include <shellapi.h>
-
 #include <atomic>
 #include <cstdio>
-
-bool PumpUntil(const std::function<bool()>& done, DWORD boundMs)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done())
-            return true;
-        if (GetTickCount() - start > boundMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
-void PumpFor(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
-}
 
 bool WaitUntil(const std::function<bool()>& done, DWORD boundMs)
 {
@@ -89,27 +65,4 @@ std::wstring WriteSensorReplay(double cpuCelsius)
     char text[256];
     std::snprintf(text, sizeof(text), "device \"Test CPU\"\n  temp 0 11 \"CPU Package\" %.1f\n", cpuCelsius);
     return WriteTextFile(path, text) ? path : std::wstring();
-}
-
-bool ShellHasTrayRecord(HWND window, UINT id)
-{
-    NOTIFYICONDATAW probe = {};
-    probe.cbSize = sizeof(probe);
-    probe.hWnd = window;
-    probe.uID = id;
-    probe.uFlags = NIF_TIP;
-    lstrcpynW(probe.szTip, L"Vantrel Glimra", ARRAYSIZE(probe.szTip));
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
-RECT WindowRect(HWND window)
-{
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
-
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return EqualRect(&a, &b) != FALSE;
 }

@@ -4,14 +4,10 @@
 #include <functional>
 #include <string>
 
+#include "WindowTestSupport.h"
+
 // Helpers shared by the main dialog tests (in this process) and the program
 // tests (the virtual-cooler build as a child process).
-
-// Pumps this thread's messages until done() holds or boundMs pass (a bound
-// against hangs, not a speed check).
-bool PumpUntil(const std::function<bool()>& done, DWORD boundMs = 30000);
-// Waits (pumping) for boundMs; for checks that something does NOT happen.
-void PumpFor(DWORD ms);
 
 // Waits without pumping this thread's messages until done() holds or boundMs pass.
 bool WaitUntil(const std::function<bool()>& done, DWORD boundMs = 30000);
@@ -26,13 +22,6 @@ bool WriteTextFile(const std::wstring& path, const std::string& text);
 
 // A replay scenario for the sensor library: one CPU at a steady temperature.
 std::wstring WriteSensorReplay(double cpuCelsius);
-
-// True while the shell holds a tray record for (window, id): only then can the
-// record be modified. Works for any process's window.
-bool ShellHasTrayRecord(HWND window, UINT id);
-
-RECT WindowRect(HWND window);
-bool SameRect(const RECT& a, const RECT& b);
 
 // Environment of the program and the dialog under test: nothing reaches a
 // real update server, the sensors come from the replay file.

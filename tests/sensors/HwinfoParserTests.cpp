@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "DeviceSetText.h"
 #include "HwinfoSource.h"
 
 namespace {
@@ -96,142 +99,108 @@ const std::vector<ReadingSpec> kReadings = {
     {1, 9, "Orphan", 1.0, "\xB0""C"},
 };
 
-void ExpectStandardDevices(const SensorDeviceSet& set)
+// What the standard block yields: the two CPU sensors share a device, clocks and
+// readings of unknown sensors are left out.
+const std::vector<std::string> kStandardDevices = {
+    "Intel Core i7-12700K",
+    "  temp 0: 11 CPU Package 55",
+    "  temp 1: 11 Core Max 61",
+    "  load 0: 11 Total CPU Usage 12.5",
+    "NVIDIA GeForce RTX 3080",
+    "  temp 0: 13 GPU Temperature 60",
+    "  load 0: 13 GPU D3D Usage 20",
+    "ASUS PRIME Z690-P (Nuvoton NCT6798D)",
+    "  temp 0: 12 Motherboard 35",
+    "  temp 1: 12 CPU 50",
+    "S.M.A.R.T.: Samsung SSD 980 PRO 1TB",
+    "  temp 0: 14 Drive Temperature 40",
+};
+
+// A block changed after it was built: edit gets the bytes and the header.
+template <class Edit>
+std::vector<uint8_t> Edited(std::vector<uint8_t> block, Edit edit)
 {
-    const auto& d = set.Devices();
-    ASSERT_EQ(d.size(), 4u);
-    EXPECT_EQ(d[0].name, "Intel Core i7-12700K");
-    EXPECT_EQ(d[1].name, "NVIDIA GeForce RTX 3080");
-    EXPECT_EQ(d[2].name, "ASUS PRIME Z690-P (Nuvoton NCT6798D)");
-    EXPECT_EQ(d[3].name, "S.M.A.R.T.: Samsung SSD 980 PRO 1TB");
-
-    const SensorValue* pkg = set.Find(kKindTemperature, 0, 0);
-    ASSERT_NE(pkg, nullptr);
-    EXPECT_EQ(pkg->label, "CPU Package");
-    EXPECT_EQ(pkg->hwClass, kClassCpu);
-    EXPECT_DOUBLE_EQ(pkg->value, 55.0);
-    ASSERT_NE(set.Find(kKindTemperature, 0, 1), nullptr);
-    EXPECT_EQ(set.Find(kKindTemperature, 0, 2), nullptr);
-    const SensorValue* usage = set.Find(kKindLoad, 0, 0);
-    ASSERT_NE(usage, nullptr);
-    EXPECT_EQ(usage->label, "Total CPU Usage");
-
-    const SensorValue* gpu = set.Find(kKindTemperature, 1, 0);
-    ASSERT_NE(gpu, nullptr);
-    EXPECT_EQ(gpu->hwClass, kClassGpu);
-    EXPECT_EQ(gpu->label, "GPU Temperature");
-    ASSERT_NE(set.Find(kKindLoad, 1, 0), nullptr);
-
-    ASSERT_NE(set.Find(kKindTemperature, 2, 0), nullptr);
-    EXPECT_EQ(set.Find(kKindTemperature, 2, 0)->hwClass, kClassBoard);
-    EXPECT_EQ(set.Find(kKindTemperature, 2, 1)->label, "CPU");
-    EXPECT_EQ(set.Find(kKindTemperature, 3, 0)->hwClass, kClassOther);
+    HwinfoHeader h;
+    std::memcpy(&h, block.data(), sizeof h);
+    edit(block.data(), h);
+    std::memcpy(block.data(), &h, sizeof h);
+    return block;
 }
 
-TEST(HwinfoBlock, LegacyLayout)
-{
-    const auto block = Block(kSensors, kReadings, false);
-    SensorDeviceSet set;
-    std::string status;
-    ASSERT_TRUE(HwinfoSource::Parse(block.data(), block.size(), kNow, set, status)) << status;
-    ExpectStandardDevices(set);
-}
+struct ParsedCase {
+    const char* what;
+    std::vector<uint8_t> block;
+    std::vector<std::string> devices;
+};
 
-TEST(HwinfoBlock, Utf8LayoutWithLargerElements)
+TEST(HwinfoBlock, UsableBlocksAreRead)
 {
-    const auto block = Block(kSensors, kReadings, true, 24);
-    SensorDeviceSet set;
-    std::string status;
-    ASSERT_TRUE(HwinfoSource::Parse(block.data(), block.size(), kNow, set, status)) << status;
-    ExpectStandardDevices(set);
-}
-
-TEST(HwinfoBlock, FahrenheitIsConverted)
-{
-    for (bool utf8 : {false, true}) {
-        const auto block = Block({{"CPU [#0]: AMD Ryzen 7 7700X: Enhanced"}},
-                                 {{1, 0, "CPU (Tctl/Tdie)", 158.0, utf8 ? "\xC2\xB0""F" : "\xB0""F"}}, utf8);
+    const ParsedCase cases[] = {
+        {"legacy layout", Block(kSensors, kReadings, false), kStandardDevices},
+        {"UTF-8 layout with larger elements", Block(kSensors, kReadings, true, 24), kStandardDevices},
+        {"polled a few seconds ago", Block(kSensors, kReadings, false, 0, kHwinfoActive, kNow - 4), kStandardDevices},
+        {"Fahrenheit, legacy",
+         Block({{"CPU [#0]: AMD Ryzen 7 7700X: Enhanced"}}, {{1, 0, "CPU (Tctl/Tdie)", 158.0, "\xB0""F"}}, false),
+         {"AMD Ryzen 7 7700X", "  temp 0: 11 CPU (Tctl/Tdie) 70"}},
+        {"Fahrenheit, UTF-8",
+         Block({{"CPU [#0]: AMD Ryzen 7 7700X: Enhanced"}}, {{1, 0, "CPU (Tctl/Tdie)", 158.0, "\xC2\xB0""F"}}, true),
+         {"AMD Ryzen 7 7700X", "  temp 0: 11 CPU (Tctl/Tdie) 70"}},
+        {"identical GPUs stay apart",
+         Block({{"GPU [#0]: NVIDIA GeForce RTX 3080"}, {"GPU [#1]: NVIDIA GeForce RTX 3080"}},
+               {{1, 0, "GPU Temperature", 45.0, "\xB0""C"}, {1, 1, "GPU Temperature", 61.5, "\xB0""C"}}, false),
+         {"NVIDIA GeForce RTX 3080", "  temp 0: 13 GPU Temperature 45", "NVIDIA GeForce RTX 3080",
+          "  temp 0: 13 GPU Temperature 61.5"}},
+        {"unterminated strings stay in their fields",
+         Edited(Block({{"CPU [#0]: X"}}, {{1, 0, "CPU Package", 50.0, "\xB0""C"}}, false),
+                [](uint8_t* data, const HwinfoHeader& h) {
+                    std::memset(data + h.sensorOffset + offsetof(HwinfoSensor, nameOrig), 'A', 128 + 128);
+                    std::memset(data + h.readingOffset + offsetof(HwinfoReading, labelOrig), 'L', 128 + 128 + 16);
+                }),
+         // No longer a "CPU [" name: a board's.
+         {std::string(128, 'A'), "  temp 0: 12 " + std::string(128, 'L') + " 50"}},
+    };
+    for (const ParsedCase& c : cases) {
         SensorDeviceSet set;
         std::string status;
-        ASSERT_TRUE(HwinfoSource::Parse(block.data(), block.size(), kNow, set, status));
-        ASSERT_NE(set.Find(kKindTemperature, 0, 0), nullptr);
-        EXPECT_DOUBLE_EQ(set.Find(kKindTemperature, 0, 0)->value, 70.0);
+        ASSERT_TRUE(HwinfoSource::Parse(c.block.data(), c.block.size(), kNow, set, status)) << c.what << ": " << status;
+        EXPECT_EQ(DeviceSetLines(set), c.devices) << c.what;
     }
 }
 
-TEST(HwinfoBlock, DeadSignatureMeansNoData)
-{
-    const auto block = Block(kSensors, kReadings, false, 0, kHwinfoDead);
-    SensorDeviceSet set;
-    std::string status;
-    EXPECT_FALSE(HwinfoSource::Parse(block.data(), block.size(), kNow, set, status));
-    EXPECT_TRUE(set.Devices().empty());
-    EXPECT_NE(status.find("DEAD"), std::string::npos);
-}
+struct RejectedCase {
+    const char* what;
+    std::vector<uint8_t> block;
+    size_t size;  // of the mapping as the parser is told
+    const char* status;
+};
 
-TEST(HwinfoBlock, StalePollTimeMeansNoData)
+TEST(HwinfoBlock, UnusableBlocksYieldNothing)
 {
-    const auto block = Block(kSensors, kReadings, false, 0, kHwinfoActive, kNow - 120);
-    SensorDeviceSet set;
-    std::string status;
-    EXPECT_FALSE(HwinfoSource::Parse(block.data(), block.size(), kNow, set, status));
-    EXPECT_TRUE(set.Devices().empty());
-    // A poll a few seconds ago is fresh.
-    const auto fresh = Block(kSensors, kReadings, false, 0, kHwinfoActive, kNow - 4);
-    EXPECT_TRUE(HwinfoSource::Parse(fresh.data(), fresh.size(), kNow, set, status));
-}
-
-TEST(HwinfoBlock, TruncatedMappingIsRejected)
-{
-    const auto block = Block(kSensors, kReadings, true);
-    for (size_t size : {size_t{0}, size_t{20}, sizeof(HwinfoHeader), block.size() / 2, block.size() - 1}) {
+    const auto utf8 = Block(kSensors, kReadings, true);
+    const auto legacy = Block(kSensors, kReadings, false);
+    const RejectedCase cases[] = {
+        {"dead signature", Block(kSensors, kReadings, false, 0, kHwinfoDead), legacy.size(),
+         "HWiNFO: sharing stopped (DEAD)"},
+        {"stale poll time", Block(kSensors, kReadings, false, 0, kHwinfoActive, kNow - 120), legacy.size(),
+         "HWiNFO: block is stale"},
+        {"empty mapping", utf8, 0, "HWiNFO: block too small"},
+        {"part of a header", utf8, 20, "HWiNFO: block too small"},
+        {"header only", utf8, sizeof(HwinfoHeader), "HWiNFO: sections run past the block"},
+        {"half the block", utf8, utf8.size() / 2, "HWiNFO: sections run past the block"},
+        {"one byte short", utf8, utf8.size() - 1, "HWiNFO: sections run past the block"},
+        // size * count overflows 32 bits
+        {"hostile reading count", Edited(legacy, [](uint8_t*, HwinfoHeader& h) { h.readingCount = 0x40000000; }),
+         legacy.size(), "HWiNFO: sections run past the block"},
+        {"readings smaller than a reading", Edited(legacy, [](uint8_t*, HwinfoHeader& h) { h.readingSize = 12; }),
+         legacy.size(), "HWiNFO: element sizes too small"},
+    };
+    for (const RejectedCase& c : cases) {
         SensorDeviceSet set;
         std::string status;
-        EXPECT_FALSE(HwinfoSource::Parse(block.data(), size, kNow, set, status)) << size;
-        EXPECT_TRUE(set.Devices().empty());
+        EXPECT_FALSE(HwinfoSource::Parse(c.block.data(), c.size, kNow, set, status)) << c.what;
+        EXPECT_TRUE(set.Devices().empty()) << c.what;
+        EXPECT_EQ(status, c.status) << c.what;
     }
-}
-
-TEST(HwinfoBlock, HostileCountsAreRejected)
-{
-    auto block = Block(kSensors, kReadings, false);
-    HwinfoHeader h;
-    std::memcpy(&h, block.data(), sizeof h);
-    h.readingCount = 0x40000000;  // size * count overflows 32 bits
-    std::memcpy(block.data(), &h, sizeof h);
-    SensorDeviceSet set;
-    std::string status;
-    EXPECT_FALSE(HwinfoSource::Parse(block.data(), block.size(), kNow, set, status));
-    h.readingCount = static_cast<uint32_t>(kReadings.size());
-    h.readingSize = 12;  // smaller than a reading
-    std::memcpy(block.data(), &h, sizeof h);
-    EXPECT_FALSE(HwinfoSource::Parse(block.data(), block.size(), kNow, set, status));
-}
-
-TEST(HwinfoBlock, IdenticalGpusStayApart)
-{
-    const auto block = Block({{"GPU [#0]: NVIDIA GeForce RTX 3080"}, {"GPU [#1]: NVIDIA GeForce RTX 3080"}},
-                             {{1, 0, "GPU Temperature", 45.0, "\xB0""C"}, {1, 1, "GPU Temperature", 61.5, "\xB0""C"}}, false);
-    SensorDeviceSet set;
-    std::string status;
-    ASSERT_TRUE(HwinfoSource::Parse(block.data(), block.size(), kNow, set, status));
-    ASSERT_EQ(set.Devices().size(), 2u);
-    EXPECT_DOUBLE_EQ(set.Find(kKindTemperature, 1, 0)->value, 61.5);
-}
-
-TEST(HwinfoBlock, UnterminatedStringsStayInTheirFields)
-{
-    auto block = Block({{"CPU [#0]: X"}}, {{1, 0, "CPU Package", 50.0, "\xB0""C"}}, false);
-    HwinfoHeader h;
-    std::memcpy(&h, block.data(), sizeof h);
-    std::memset(block.data() + h.sensorOffset + offsetof(HwinfoSensor, nameOrig), 'A', 128 + 128);
-    std::memset(block.data() + h.readingOffset + offsetof(HwinfoReading, labelOrig), 'L', 128 + 128 + 16);
-    SensorDeviceSet set;
-    std::string status;
-    ASSERT_TRUE(HwinfoSource::Parse(block.data(), block.size(), kNow, set, status));
-    ASSERT_EQ(set.Devices().size(), 1u);
-    EXPECT_EQ(set.Devices()[0].name, std::string(128, 'A'));
-    EXPECT_EQ(set.Find(kKindTemperature, 0, 0)->label, std::string(128, 'L'));
 }
 
 TEST(HwinfoBlock, HardwareNames)

@@ -1,6 +1,10 @@
 // The hwmon mapping against fake sysfs trees in a temp folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
+#include "DeviceSetText.h"
 #include "HwmonSource.h"
 #include "SensorTestSupport.h"
 
@@ -8,112 +12,88 @@ namespace {
 
 const HwmonSource::Names kNames{"Test CPU 9000", "Test Board X1"};
 
-TEST(HwmonTree, IntelDesktopWithRadeonAndSuperIo)
+// Writes a tree given a line per folder, "folder: file=content; file=content"
+// (a line without a folder holds files at the top). Content gets a line end
+// unless it is empty.
+void WriteTree(const TempFolder& t, const std::string& tree)
 {
-    TempFolder t;
-    t.Write(L"hwmon0\\name", "coretemp\n");
-    t.Write(L"hwmon0\\temp1_label", "Package id 0\n");
-    t.Write(L"hwmon0\\temp1_input", "52000\n");
-    t.Write(L"hwmon0\\temp2_label", "Core 0\n");
-    t.Write(L"hwmon0\\temp2_input", "49000\n");
-    t.Write(L"hwmon1\\name", "amdgpu\n");
-    t.Write(L"hwmon1\\temp1_label", "edge\n");
-    t.Write(L"hwmon1\\temp1_input", "47000\n");
-    t.Write(L"hwmon1\\temp2_label", "junction\n");
-    t.Write(L"hwmon1\\temp2_input", "55000\n");
-    t.Write(L"hwmon1\\device\\product_name", "AMD Radeon RX 6600\n");
-    t.Write(L"hwmon1\\device\\gpu_busy_percent", "17\n");
-    t.Write(L"hwmon2\\name", "nct6798\n");
-    t.Write(L"hwmon2\\temp1_label", "SYSTIN\n");
-    t.Write(L"hwmon2\\temp1_input", "33500\n");
-    t.Write(L"hwmon2\\temp2_label", "CPUTIN\n");
-    t.Write(L"hwmon2\\temp2_input", "45000\n");
-    t.Write(L"hwmon3\\name", "acpitz\n");
-    t.Write(L"hwmon3\\temp1_input", "27800\n");
-
-    SensorDeviceSet set;
-    EXPECT_EQ(HwmonSource::Scan(t.Path(), kNames, set), 4);
-    const auto& d = set.Devices();
-    ASSERT_EQ(d.size(), 3u);
-    EXPECT_EQ(d[0].name, "Test CPU 9000");
-    const SensorValue* pkg = set.Find(kKindTemperature, 0, 0);
-    ASSERT_NE(pkg, nullptr);
-    EXPECT_EQ(pkg->label, "CPU Package");
-    EXPECT_EQ(pkg->hwClass, kClassCpu);
-    EXPECT_DOUBLE_EQ(pkg->value, 52.0);
-    EXPECT_EQ(set.Find(kKindTemperature, 0, 1), nullptr);  // cores are not mapped
-
-    EXPECT_EQ(d[1].name, "AMD Radeon RX 6600");
-    EXPECT_EQ(set.Find(kKindTemperature, 1, 0)->label, "GPU Temperature");
-    EXPECT_EQ(set.Find(kKindTemperature, 1, 0)->hwClass, kClassGpu);
-    EXPECT_DOUBLE_EQ(set.Find(kKindTemperature, 1, 0)->value, 47.0);
-    EXPECT_EQ(set.Find(kKindLoad, 1, 0)->label, "GPU Utilization");
-    EXPECT_DOUBLE_EQ(set.Find(kKindLoad, 1, 0)->value, 17.0);
-
-    EXPECT_EQ(d[2].name, "Test Board X1");
-    EXPECT_EQ(set.Find(kKindTemperature, 2, 0)->label, "Motherboard");
-    EXPECT_EQ(set.Find(kKindTemperature, 2, 0)->hwClass, kClassBoard);
-    EXPECT_DOUBLE_EQ(set.Find(kKindTemperature, 2, 0)->value, 33.5);
+    std::istringstream lines(tree);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t colon = line.find(": ");
+        const std::string folder = colon == std::string::npos ? "" : line.substr(0, colon) + "/";
+        std::istringstream files(colon == std::string::npos ? line : line.substr(colon + 2));
+        for (std::string file; std::getline(files, file, ';');) {
+            file.erase(0, file.find_first_not_of(' '));
+            const size_t eq = file.find('=');
+            if (eq == std::string::npos)
+                continue;
+            std::string path = folder + file.substr(0, eq);
+            std::replace(path.begin(), path.end(), '/', '\\');
+            const std::string content = file.substr(eq + 1);
+            t.Write(std::wstring(path.begin(), path.end()), content.empty() ? content : content + "\n");
+        }
+    }
 }
 
-TEST(HwmonTree, AmdPrefersTdieOverTctl)
+struct HwmonCase {
+    const char* name;
+    const char* tree;
+    int added;  // what Scan reports
+    std::vector<std::string> devices;
+    const wchar_t* scanned = L"";  // below the tree's folder
+};
+
+const HwmonCase kHwmonCases[] = {
+    {"IntelDesktopWithRadeonAndSuperIo", R"(
+hwmon0: name=coretemp; temp1_label=Package id 0; temp1_input=52000; temp2_label=Core 0; temp2_input=49000
+hwmon1: name=amdgpu; temp1_label=edge; temp1_input=47000; temp2_label=junction; temp2_input=55000
+hwmon1: device/product_name=AMD Radeon RX 6600; device/gpu_busy_percent=17
+hwmon2: name=nct6798; temp1_label=SYSTIN; temp1_input=33500; temp2_label=CPUTIN; temp2_input=45000
+hwmon3: name=acpitz; temp1_input=27800
+)",
+     4,
+     {"Test CPU 9000", "  temp 0: 11 CPU Package 52",  // cores are not mapped
+      "AMD Radeon RX 6600", "  temp 0: 13 GPU Temperature 47", "  load 0: 13 GPU Utilization 17",
+      "Test Board X1", "  temp 0: 12 Motherboard 33.5"}},
+    {"AmdPrefersTdieOverTctl", R"(
+hwmon0: name=k10temp; temp1_label=Tctl; temp1_input=70000; temp2_label=Tdie; temp2_input=60125
+)",
+     1,
+     {"Test CPU 9000", "  temp 0: 11 CPU (Tctl/Tdie) 60.125"}},
+    {"AmdTctlAlone", R"(
+hwmon4: name=k10temp; temp1_label=Tctl; temp1_input=70000; temp3_label=Tccd1; temp3_input=66000
+)",
+     1,
+     {"Test CPU 9000", "  temp 0: 11 CPU (Tctl/Tdie) 70"}},
+    {"MalformedAndMissingFilesAreSkipped", R"(
+hwmon0: name=coretemp; temp1_label=Package id 0; temp1_input=hot
+hwmon1: name=amdgpu; temp1_label=edge
+hwmon2: name=nct6775; temp1_label=SYSTIN; temp1_input=
+stray-file=x
+)",
+     0,
+     {}},
+    {"MissingFolderGivesNothing", "", 0, {}, L"\\missing"},
+    {"RadeonWithoutProductNameIsNamedByDeviceId", R"(
+hwmon0: name=amdgpu; temp1_label=edge; temp1_input=39000; device/device=0x164e
+)",
+     1,
+     {"AMD Radeon Graphics [0x164e]", "  temp 0: 13 GPU Temperature 39"}},
+};
+
+class HwmonTree : public ::testing::TestWithParam<HwmonCase> {};
+
+TEST_P(HwmonTree, MapsTheChips)
 {
+    const HwmonCase& c = GetParam();
     TempFolder t;
-    t.Write(L"hwmon0\\name", "k10temp\n");
-    t.Write(L"hwmon0\\temp1_label", "Tctl\n");
-    t.Write(L"hwmon0\\temp1_input", "70000\n");
-    t.Write(L"hwmon0\\temp2_label", "Tdie\n");
-    t.Write(L"hwmon0\\temp2_input", "60125\n");
+    WriteTree(t, c.tree);
     SensorDeviceSet set;
-    EXPECT_EQ(HwmonSource::Scan(t.Path(), kNames, set), 1);
-    ASSERT_NE(set.Find(kKindTemperature, 0, 0), nullptr);
-    EXPECT_EQ(set.Find(kKindTemperature, 0, 0)->label, "CPU (Tctl/Tdie)");
-    EXPECT_DOUBLE_EQ(set.Find(kKindTemperature, 0, 0)->value, 60.125);
+    EXPECT_EQ(HwmonSource::Scan(t.Path() + c.scanned, kNames, set), c.added);
+    EXPECT_EQ(DeviceSetLines(set), c.devices);
 }
 
-TEST(HwmonTree, AmdTctlAlone)
-{
-    TempFolder t;
-    t.Write(L"hwmon4\\name", "k10temp\n");
-    t.Write(L"hwmon4\\temp1_label", "Tctl\n");
-    t.Write(L"hwmon4\\temp1_input", "70000\n");
-    t.Write(L"hwmon4\\temp3_label", "Tccd1\n");
-    t.Write(L"hwmon4\\temp3_input", "66000\n");
-    SensorDeviceSet set;
-    HwmonSource::Scan(t.Path(), kNames, set);
-    ASSERT_NE(set.Find(kKindTemperature, 0, 0), nullptr);
-    EXPECT_DOUBLE_EQ(set.Find(kKindTemperature, 0, 0)->value, 70.0);
-}
-
-TEST(HwmonTree, MalformedAndMissingFilesAreSkipped)
-{
-    TempFolder t;
-    t.Write(L"hwmon0\\name", "coretemp\n");
-    t.Write(L"hwmon0\\temp1_label", "Package id 0\n");
-    t.Write(L"hwmon0\\temp1_input", "hot\n");
-    t.Write(L"hwmon1\\name", "amdgpu\n");
-    t.Write(L"hwmon1\\temp1_label", "edge\n");  // no input file
-    t.Write(L"hwmon2\\name", "nct6775\n");
-    t.Write(L"hwmon2\\temp1_label", "SYSTIN\n");
-    t.Write(L"hwmon2\\temp1_input", "");
-    t.Write(L"stray-file", "x");
-    SensorDeviceSet set;
-    EXPECT_EQ(HwmonSource::Scan(t.Path(), kNames, set), 0);
-    EXPECT_TRUE(set.Devices().empty());
-    EXPECT_EQ(HwmonSource::Scan(t.Path() + L"\\missing", kNames, set), 0);
-}
-
-TEST(HwmonTree, RadeonWithoutProductNameIsNamedByDeviceId)
-{
-    TempFolder t;
-    t.Write(L"hwmon0\\name", "amdgpu\n");
-    t.Write(L"hwmon0\\temp1_label", "edge\n");
-    t.Write(L"hwmon0\\temp1_input", "39000\n");
-    t.Write(L"hwmon0\\device\\device", "0x164e\n");
-    SensorDeviceSet set;
-    HwmonSource::Scan(t.Path(), kNames, set);
-    ASSERT_EQ(set.Devices().size(), 1u);
-    EXPECT_EQ(set.Devices()[0].name, "AMD Radeon Graphics [0x164e]");
-}
+INSTANTIATE_TEST_SUITE_P(Trees, HwmonTree, ::testing::ValuesIn(kHwmonCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

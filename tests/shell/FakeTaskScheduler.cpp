@@ -45,6 +45,56 @@ HRESULT Unexpected(const char* what)
 
 #define FAKE_UNUSED(signature) \
     HRESULT STDMETHODCALLTYPE signature override { return Unexpected(#signature); }
+// A property the code under test neither reads nor writes.
+#define FAKE_UNUSED_PROPERTY(name, type) FAKE_UNUSED(get_##name(type*)) FAKE_UNUSED(put_##name(type))
+
+// True when step is the one told to fail; a failing step hands out no object.
+template <class I = IUnknown>
+bool Failed(TaskStep step, I** out = nullptr)
+{
+    if (step == TaskStep::None || !S().Fails(step))
+        return false;
+    if (out)
+        *out = nullptr;
+    return true;
+}
+
+// Logs a call; true when its step is the one told to fail.
+template <class I = IUnknown>
+bool Refused(const std::wstring& call, TaskStep step, I** out = nullptr)
+{
+    Log(call);
+    return Failed(step, out);
+}
+
+// Logs a property write and keeps the value, unless the write's step is told to fail.
+HRESULT Put(const std::wstring& call, const std::wstring& value, std::wstring& field,
+            TaskStep step = TaskStep::None)
+{
+    if (Refused(call + L"(" + value + L")", step))
+        return S().failWith;
+    field = value;
+    return S_OK;
+}
+
+// Hands out a new reference to an object the caller keeps as well.
+template <class I, class T>
+HRESULT Share(T* object, I** out)
+{
+    object->AddRef();
+    *out = object;
+    return S_OK;
+}
+
+// Logs a call and hands out a new reference to an object the caller keeps as
+// well, unless the call's step is told to fail.
+template <class I, class T>
+HRESULT Hand(const std::wstring& call, TaskStep step, T* object, I** out)
+{
+    if (Refused(call, step, out))
+        return S().failWith;
+    return Share(static_cast<I*>(object), out);
+}
 
 // IUnknown and IDispatch for one interface chain I (with its bases Bases...).
 template <class I, class... Bases>
@@ -87,23 +137,39 @@ private:
     ULONG refs_ = 1;
 };
 
-// Hands out a new reference to an object the caller keeps as well.
-template <class I, class T>
-HRESULT Share(T* object, I** out)
-{
-    object->AddRef();
-    *out = object;
-    return S_OK;
-}
+// A collection that owns the items it created, in order. ItemI is the interface
+// Create hands them out as.
+template <class I, class Item, class ItemI>
+class FakeCollection : public FakeObject<I> {
+public:
+    ~FakeCollection() override
+    {
+        for (Item* item : items_)
+            item->Release();
+    }
+    std::vector<std::wstring> Describe() const
+    {
+        std::vector<std::wstring> out;
+        for (Item* item : items_)
+            out.push_back(item->Describe());
+        return out;
+    }
+    FAKE_UNUSED(get_Count(LONG*))
+    FAKE_UNUSED(get_Item(LONG, ItemI**))
+    FAKE_UNUSED(get__NewEnum(IUnknown**))
+    FAKE_UNUSED(Remove(VARIANT))
+    FAKE_UNUSED(Clear())
 
-// A failing step hands out no object.
-template <class I>
-HRESULT Fail(I** out)
-{
-    if (out)
-        *out = nullptr;
-    return S().failWith;
-}
+protected:
+    HRESULT Add(Item* item, ItemI** out)
+    {
+        items_.push_back(item);
+        return Share(static_cast<ItemI*>(item), out);
+    }
+
+private:
+    std::vector<Item*> items_;
+};
 
 class FakeLogonTrigger : public FakeObject<ILogonTrigger, ITrigger> {
 public:
@@ -112,35 +178,21 @@ public:
 
     HRESULT STDMETHODCALLTYPE put_Id(BSTR id) override
     {
-        Log(L"ITrigger::put_Id(" + Text(id) + L")");
-        if (S().Fails(TaskStep::PutTriggerId))
-            return S().failWith;
-        id_ = Text(id);
-        return S_OK;
+        return Put(L"ITrigger::put_Id", Text(id), id_, TaskStep::PutTriggerId);
     }
     HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) override
     {
-        Log(L"ILogonTrigger::put_Delay(" + Text(delay) + L")");
-        if (S().Fails(TaskStep::PutDelay))
-            return S().failWith;
-        delay_ = Text(delay);
-        return S_OK;
+        return Put(L"ILogonTrigger::put_Delay", Text(delay), delay_, TaskStep::PutDelay);
     }
     FAKE_UNUSED(get_Type(TASK_TRIGGER_TYPE2*))
     FAKE_UNUSED(get_Id(BSTR*))
-    FAKE_UNUSED(get_Repetition(IRepetitionPattern**))
-    FAKE_UNUSED(put_Repetition(IRepetitionPattern*))
-    FAKE_UNUSED(get_ExecutionTimeLimit(BSTR*))
-    FAKE_UNUSED(put_ExecutionTimeLimit(BSTR))
-    FAKE_UNUSED(get_StartBoundary(BSTR*))
-    FAKE_UNUSED(put_StartBoundary(BSTR))
-    FAKE_UNUSED(get_EndBoundary(BSTR*))
-    FAKE_UNUSED(put_EndBoundary(BSTR))
-    FAKE_UNUSED(get_Enabled(VARIANT_BOOL*))
-    FAKE_UNUSED(put_Enabled(VARIANT_BOOL))
     FAKE_UNUSED(get_Delay(BSTR*))
-    FAKE_UNUSED(get_UserId(BSTR*))
-    FAKE_UNUSED(put_UserId(BSTR))
+    FAKE_UNUSED_PROPERTY(Repetition, IRepetitionPattern*)
+    FAKE_UNUSED_PROPERTY(ExecutionTimeLimit, BSTR)
+    FAKE_UNUSED_PROPERTY(StartBoundary, BSTR)
+    FAKE_UNUSED_PROPERTY(EndBoundary, BSTR)
+    FAKE_UNUSED_PROPERTY(Enabled, VARIANT_BOOL)
+    FAKE_UNUSED_PROPERTY(UserId, BSTR)
 
 protected:
     bool Offers(REFIID iid) override
@@ -156,71 +208,34 @@ private:
     std::wstring id_ = L"-";
 };
 
-class FakeTriggerCollection : public FakeObject<ITriggerCollection> {
+class FakeTriggerCollection : public FakeCollection<ITriggerCollection, FakeLogonTrigger, ITrigger> {
 public:
-    ~FakeTriggerCollection() override
-    {
-        for (FakeLogonTrigger* t : triggers_)
-            t->Release();
-    }
-    std::vector<std::wstring> Describe() const
-    {
-        std::vector<std::wstring> out;
-        for (FakeLogonTrigger* t : triggers_)
-            out.push_back(t->Describe());
-        return out;
-    }
-
     HRESULT STDMETHODCALLTYPE Create(TASK_TRIGGER_TYPE2 type, ITrigger** trigger) override
     {
-        Log(L"ITriggerCollection::Create(" + std::to_wstring(type) + L")");
-        if (S().Fails(TaskStep::CreateTrigger))
-            return Fail(trigger);
-        auto* t = new FakeLogonTrigger(type);
-        triggers_.push_back(t);
-        return Share(static_cast<ITrigger*>(t), trigger);
+        if (Refused(L"ITriggerCollection::Create(" + std::to_wstring(type) + L")", TaskStep::CreateTrigger, trigger))
+            return S().failWith;
+        return Add(new FakeLogonTrigger(type), trigger);
     }
-    FAKE_UNUSED(get_Count(LONG*))
-    FAKE_UNUSED(get_Item(LONG, ITrigger**))
-    FAKE_UNUSED(get__NewEnum(IUnknown**))
-    FAKE_UNUSED(Remove(VARIANT))
-    FAKE_UNUSED(Clear())
-
-private:
-    std::vector<FakeLogonTrigger*> triggers_;
 };
 
 class FakePrincipal : public FakeObject<IPrincipal> {
 public:
-    std::wstring Describe() const { return std::to_wstring(runLevel_) + L" " + user_; }
+    std::wstring Describe() const { return runLevel_ + L" " + user_; }
 
     HRESULT STDMETHODCALLTYPE put_RunLevel(TASK_RUNLEVEL_TYPE level) override
     {
-        Log(L"IPrincipal::put_RunLevel(" + std::to_wstring(level) + L")");
-        if (S().Fails(TaskStep::PutRunLevel))
-            return S().failWith;
-        runLevel_ = level;
-        return S_OK;
+        return Put(L"IPrincipal::put_RunLevel", std::to_wstring(level), runLevel_, TaskStep::PutRunLevel);
     }
-    HRESULT STDMETHODCALLTYPE put_UserId(BSTR user) override
-    {
-        Log(L"IPrincipal::put_UserId(" + Text(user) + L")");
-        user_ = Text(user);
-        return S_OK;
-    }
-    FAKE_UNUSED(get_Id(BSTR*))
-    FAKE_UNUSED(put_Id(BSTR))
-    FAKE_UNUSED(get_DisplayName(BSTR*))
-    FAKE_UNUSED(put_DisplayName(BSTR))
+    HRESULT STDMETHODCALLTYPE put_UserId(BSTR user) override { return Put(L"IPrincipal::put_UserId", Text(user), user_); }
     FAKE_UNUSED(get_UserId(BSTR*))
-    FAKE_UNUSED(get_LogonType(TASK_LOGON_TYPE*))
-    FAKE_UNUSED(put_LogonType(TASK_LOGON_TYPE))
-    FAKE_UNUSED(get_GroupId(BSTR*))
-    FAKE_UNUSED(put_GroupId(BSTR))
     FAKE_UNUSED(get_RunLevel(TASK_RUNLEVEL_TYPE*))
+    FAKE_UNUSED_PROPERTY(Id, BSTR)
+    FAKE_UNUSED_PROPERTY(DisplayName, BSTR)
+    FAKE_UNUSED_PROPERTY(LogonType, TASK_LOGON_TYPE)
+    FAKE_UNUSED_PROPERTY(GroupId, BSTR)
 
 private:
-    TASK_RUNLEVEL_TYPE runLevel_ = TASK_RUNLEVEL_LUA;
+    std::wstring runLevel_ = std::to_wstring(TASK_RUNLEVEL_LUA);
     std::wstring user_ = L"-";
 };
 
@@ -235,7 +250,8 @@ public:
         Log(L"ITaskSettings::put_" #name "(" + value + L")");                      \
         set_ += (set_.empty() ? L"" : L" ") + std::wstring(L"" #name "=") + value; \
         return S_OK;                                                               \
-    }
+    }                                                                              \
+    FAKE_UNUSED(get_##name(type*))
     FAKE_SETTING(StopIfGoingOnBatteries, VARIANT_BOOL, Bool)
     FAKE_SETTING(DisallowStartIfOnBatteries, VARIANT_BOOL, Bool)
     FAKE_SETTING(AllowDemandStart, VARIANT_BOOL, Bool)
@@ -243,40 +259,20 @@ public:
     FAKE_SETTING(MultipleInstances, TASK_INSTANCES_POLICY, std::to_wstring)
     FAKE_SETTING(ExecutionTimeLimit, BSTR, Text)
 #undef FAKE_SETTING
-    FAKE_UNUSED(get_AllowDemandStart(VARIANT_BOOL*))
-    FAKE_UNUSED(get_RestartInterval(BSTR*))
-    FAKE_UNUSED(put_RestartInterval(BSTR))
-    FAKE_UNUSED(get_RestartCount(INT*))
-    FAKE_UNUSED(put_RestartCount(INT))
-    FAKE_UNUSED(get_MultipleInstances(TASK_INSTANCES_POLICY*))
-    FAKE_UNUSED(get_StopIfGoingOnBatteries(VARIANT_BOOL*))
-    FAKE_UNUSED(get_DisallowStartIfOnBatteries(VARIANT_BOOL*))
-    FAKE_UNUSED(get_AllowHardTerminate(VARIANT_BOOL*))
-    FAKE_UNUSED(put_AllowHardTerminate(VARIANT_BOOL))
-    FAKE_UNUSED(get_StartWhenAvailable(VARIANT_BOOL*))
-    FAKE_UNUSED(get_XmlText(BSTR*))
-    FAKE_UNUSED(put_XmlText(BSTR))
-    FAKE_UNUSED(get_RunOnlyIfNetworkAvailable(VARIANT_BOOL*))
-    FAKE_UNUSED(put_RunOnlyIfNetworkAvailable(VARIANT_BOOL))
-    FAKE_UNUSED(get_ExecutionTimeLimit(BSTR*))
-    FAKE_UNUSED(get_Enabled(VARIANT_BOOL*))
-    FAKE_UNUSED(put_Enabled(VARIANT_BOOL))
-    FAKE_UNUSED(get_DeleteExpiredTaskAfter(BSTR*))
-    FAKE_UNUSED(put_DeleteExpiredTaskAfter(BSTR))
-    FAKE_UNUSED(get_Priority(INT*))
-    FAKE_UNUSED(put_Priority(INT))
-    FAKE_UNUSED(get_Compatibility(TASK_COMPATIBILITY*))
-    FAKE_UNUSED(put_Compatibility(TASK_COMPATIBILITY))
-    FAKE_UNUSED(get_Hidden(VARIANT_BOOL*))
-    FAKE_UNUSED(put_Hidden(VARIANT_BOOL))
-    FAKE_UNUSED(get_IdleSettings(IIdleSettings**))
-    FAKE_UNUSED(put_IdleSettings(IIdleSettings*))
-    FAKE_UNUSED(get_RunOnlyIfIdle(VARIANT_BOOL*))
-    FAKE_UNUSED(put_RunOnlyIfIdle(VARIANT_BOOL))
-    FAKE_UNUSED(get_WakeToRun(VARIANT_BOOL*))
-    FAKE_UNUSED(put_WakeToRun(VARIANT_BOOL))
-    FAKE_UNUSED(get_NetworkSettings(INetworkSettings**))
-    FAKE_UNUSED(put_NetworkSettings(INetworkSettings*))
+    FAKE_UNUSED_PROPERTY(RestartInterval, BSTR)
+    FAKE_UNUSED_PROPERTY(RestartCount, INT)
+    FAKE_UNUSED_PROPERTY(AllowHardTerminate, VARIANT_BOOL)
+    FAKE_UNUSED_PROPERTY(XmlText, BSTR)
+    FAKE_UNUSED_PROPERTY(RunOnlyIfNetworkAvailable, VARIANT_BOOL)
+    FAKE_UNUSED_PROPERTY(Enabled, VARIANT_BOOL)
+    FAKE_UNUSED_PROPERTY(DeleteExpiredTaskAfter, BSTR)
+    FAKE_UNUSED_PROPERTY(Priority, INT)
+    FAKE_UNUSED_PROPERTY(Compatibility, TASK_COMPATIBILITY)
+    FAKE_UNUSED_PROPERTY(Hidden, VARIANT_BOOL)
+    FAKE_UNUSED_PROPERTY(IdleSettings, IIdleSettings*)
+    FAKE_UNUSED_PROPERTY(RunOnlyIfIdle, VARIANT_BOOL)
+    FAKE_UNUSED_PROPERTY(WakeToRun, VARIANT_BOOL)
+    FAKE_UNUSED_PROPERTY(NetworkSettings, INetworkSettings*)
 
 private:
     std::wstring set_;
@@ -288,40 +284,27 @@ public:
 
     HRESULT STDMETHODCALLTYPE put_Path(BSTR path) override
     {
-        Log(L"IExecAction::put_Path(" + Text(path) + L")");
-        if (S().Fails(TaskStep::PutPath))
-            return S().failWith;
-        path_ = Text(path);
-        return S_OK;
+        return Put(L"IExecAction::put_Path", Text(path), path_, TaskStep::PutPath);
     }
     HRESULT STDMETHODCALLTYPE put_Arguments(BSTR args) override
     {
-        Log(L"IExecAction::put_Arguments(" + Text(args) + L")");
-        if (S().Fails(TaskStep::PutArguments))
-            return S().failWith;
-        args_ = Text(args);
-        return S_OK;
+        return Put(L"IExecAction::put_Arguments", Text(args), args_, TaskStep::PutArguments);
     }
     HRESULT STDMETHODCALLTYPE put_WorkingDirectory(BSTR dir) override
     {
-        Log(L"IExecAction::put_WorkingDirectory(" + Text(dir) + L")");
-        dir_ = Text(dir);
-        return S_OK;
+        return Put(L"IExecAction::put_WorkingDirectory", Text(dir), dir_);
     }
-    FAKE_UNUSED(get_Id(BSTR*))
-    FAKE_UNUSED(put_Id(BSTR))
     FAKE_UNUSED(get_Type(TASK_ACTION_TYPE*))
     FAKE_UNUSED(get_Path(BSTR*))
     FAKE_UNUSED(get_Arguments(BSTR*))
     FAKE_UNUSED(get_WorkingDirectory(BSTR*))
+    FAKE_UNUSED_PROPERTY(Id, BSTR)
 
 protected:
     bool Offers(REFIID iid) override
     {
-        if (iid == __uuidof(IExecAction)) {
-            Log(L"IAction::QueryInterface(IExecAction)");
-            return !S().Fails(TaskStep::QueryExecAction);
-        }
+        if (iid == __uuidof(IExecAction))
+            return !Refused(L"IAction::QueryInterface(IExecAction)", TaskStep::QueryExecAction);
         return iid == __uuidof(IAction);
     }
 
@@ -329,44 +312,18 @@ private:
     std::wstring path_ = L"-", args_ = L"-", dir_ = L"-";
 };
 
-class FakeActionCollection : public FakeObject<IActionCollection> {
+class FakeActionCollection : public FakeCollection<IActionCollection, FakeExecAction, IAction> {
 public:
-    ~FakeActionCollection() override
-    {
-        for (FakeExecAction* a : actions_)
-            a->Release();
-    }
-    std::vector<std::wstring> Describe() const
-    {
-        std::vector<std::wstring> out;
-        for (FakeExecAction* a : actions_)
-            out.push_back(a->Describe());
-        return out;
-    }
-
     HRESULT STDMETHODCALLTYPE Create(TASK_ACTION_TYPE type, IAction** action) override
     {
-        Log(L"IActionCollection::Create(" + std::to_wstring(type) + L")");
-        if (S().Fails(TaskStep::CreateAction))
-            return Fail(action);
+        if (Refused(L"IActionCollection::Create(" + std::to_wstring(type) + L")", TaskStep::CreateAction, action))
+            return S().failWith;
         if (type != TASK_ACTION_EXEC)
             return Unexpected("Create(non-exec action)");
-        auto* a = new FakeExecAction;
-        actions_.push_back(a);
-        return Share(static_cast<IAction*>(a), action);
+        return Add(new FakeExecAction, action);
     }
-    FAKE_UNUSED(get_Count(LONG*))
-    FAKE_UNUSED(get_Item(LONG, IAction**))
-    FAKE_UNUSED(get__NewEnum(IUnknown**))
-    FAKE_UNUSED(get_XmlText(BSTR*))
-    FAKE_UNUSED(put_XmlText(BSTR))
-    FAKE_UNUSED(Remove(VARIANT))
-    FAKE_UNUSED(Clear())
-    FAKE_UNUSED(get_Context(BSTR*))
-    FAKE_UNUSED(put_Context(BSTR))
-
-private:
-    std::vector<FakeExecAction*> actions_;
+    FAKE_UNUSED_PROPERTY(XmlText, BSTR)
+    FAKE_UNUSED_PROPERTY(Context, BSTR)
 };
 
 class FakeDefinition : public FakeObject<ITaskDefinition> {
@@ -395,42 +352,27 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Triggers(ITriggerCollection** out) override
     {
-        Log(L"ITaskDefinition::get_Triggers");
-        if (S().Fails(TaskStep::GetTriggers))
-            return Fail(out);
-        return Share(static_cast<ITriggerCollection*>(triggers_), out);
+        return Hand(L"ITaskDefinition::get_Triggers", TaskStep::GetTriggers, triggers_, out);
     }
     HRESULT STDMETHODCALLTYPE get_Principal(IPrincipal** out) override
     {
-        Log(L"ITaskDefinition::get_Principal");
-        if (S().Fails(TaskStep::GetPrincipal))
-            return Fail(out);
-        return Share(static_cast<IPrincipal*>(principal_), out);
+        return Hand(L"ITaskDefinition::get_Principal", TaskStep::GetPrincipal, principal_, out);
     }
     HRESULT STDMETHODCALLTYPE get_Settings(ITaskSettings** out) override
     {
-        Log(L"ITaskDefinition::get_Settings");
-        if (S().Fails(TaskStep::GetSettings))
-            return Fail(out);
-        return Share(static_cast<ITaskSettings*>(settings_), out);
+        return Hand(L"ITaskDefinition::get_Settings", TaskStep::GetSettings, settings_, out);
     }
     HRESULT STDMETHODCALLTYPE get_Actions(IActionCollection** out) override
     {
-        Log(L"ITaskDefinition::get_Actions");
-        if (S().Fails(TaskStep::GetActions))
-            return Fail(out);
-        return Share(static_cast<IActionCollection*>(actions_), out);
+        return Hand(L"ITaskDefinition::get_Actions", TaskStep::GetActions, actions_, out);
     }
-    FAKE_UNUSED(get_RegistrationInfo(IRegistrationInfo**))
-    FAKE_UNUSED(put_RegistrationInfo(IRegistrationInfo*))
+    FAKE_UNUSED_PROPERTY(RegistrationInfo, IRegistrationInfo*)
+    FAKE_UNUSED_PROPERTY(Data, BSTR)
+    FAKE_UNUSED_PROPERTY(XmlText, BSTR)
     FAKE_UNUSED(put_Triggers(ITriggerCollection*))
     FAKE_UNUSED(put_Settings(ITaskSettings*))
-    FAKE_UNUSED(get_Data(BSTR*))
-    FAKE_UNUSED(put_Data(BSTR))
     FAKE_UNUSED(put_Principal(IPrincipal*))
     FAKE_UNUSED(put_Actions(IActionCollection*))
-    FAKE_UNUSED(get_XmlText(BSTR*))
-    FAKE_UNUSED(put_XmlText(BSTR))
 
 private:
     FakeTriggerCollection* triggers_;
@@ -444,8 +386,7 @@ public:
     FAKE_UNUSED(get_Name(BSTR*))
     FAKE_UNUSED(get_Path(BSTR*))
     FAKE_UNUSED(get_State(TASK_STATE*))
-    FAKE_UNUSED(get_Enabled(VARIANT_BOOL*))
-    FAKE_UNUSED(put_Enabled(VARIANT_BOOL))
+    FAKE_UNUSED_PROPERTY(Enabled, VARIANT_BOOL)
     FAKE_UNUSED(Run(VARIANT, IRunningTask**))
     FAKE_UNUSED(RunEx(VARIANT, LONG, LONG, BSTR, IRunningTask**))
     FAKE_UNUSED(GetInstances(LONG, IRunningTaskCollection**))
@@ -469,11 +410,11 @@ public:
                                                      VARIANT user, VARIANT password, TASK_LOGON_TYPE logon,
                                                      VARIANT sddl, IRegisteredTask** task) override
     {
-        Log(L"ITaskFolder::RegisterTaskDefinition(" + Text(name) + L", " + std::to_wstring(flags) + L", " +
-            Variant(user) + L", " + Variant(password) + L", " + std::to_wstring(logon) + L", " +
-            Variant(sddl) + L")");
-        if (S().Fails(TaskStep::Register))
-            return Fail(task);
+        if (Refused(L"ITaskFolder::RegisterTaskDefinition(" + Text(name) + L", " + std::to_wstring(flags) + L", " +
+                        Variant(user) + L", " + Variant(password) + L", " + std::to_wstring(logon) + L", " +
+                        Variant(sddl) + L")",
+                    TaskStep::Register, task))
+            return S().failWith;
         RegisteredTaskRecord r;
         r.folder = path_;
         r.name = Text(name);
@@ -513,32 +454,22 @@ class FakeService : public FakeObject<ITaskService> {
 public:
     HRESULT STDMETHODCALLTYPE Connect(VARIANT server, VARIANT user, VARIANT domain, VARIANT password) override
     {
-        Log(L"ITaskService::Connect(" + Variant(server) + L", " + Variant(user) + L", " + Variant(domain) +
-            L", " + Variant(password) + L")");
-        if (S().Fails(TaskStep::Connect))
+        if (Refused(L"ITaskService::Connect(" + Variant(server) + L", " + Variant(user) + L", " + Variant(domain) +
+                        L", " + Variant(password) + L")",
+                    TaskStep::Connect))
             return S().failWith;
         connected_ = true;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** folder) override
     {
-        Log(L"ITaskService::GetFolder(" + Text(path) + L")");
-        if (!connected_)
-            return kNotConnected;
-        if (S().Fails(TaskStep::GetFolder))
-            return Fail(folder);
-        *folder = new FakeFolder(Text(path));
-        return S_OK;
+        return Connected(L"ITaskService::GetFolder(" + Text(path) + L")", TaskStep::GetFolder, folder,
+                         [&] { return new FakeFolder(Text(path)); });
     }
     HRESULT STDMETHODCALLTYPE NewTask(DWORD flags, ITaskDefinition** definition) override
     {
-        Log(L"ITaskService::NewTask(" + std::to_wstring(flags) + L")");
-        if (!connected_)
-            return kNotConnected;
-        if (S().Fails(TaskStep::NewTask))
-            return Fail(definition);
-        *definition = new FakeDefinition;
-        return S_OK;
+        return Connected(L"ITaskService::NewTask(" + std::to_wstring(flags) + L")", TaskStep::NewTask, definition,
+                         [] { return new FakeDefinition; });
     }
     FAKE_UNUSED(GetRunningTasks(LONG, IRunningTaskCollection**))
     FAKE_UNUSED(get_Connected(VARIANT_BOOL*))
@@ -548,6 +479,19 @@ public:
     FAKE_UNUSED(get_HighestVersion(DWORD*))
 
 private:
+    // A new object from a connected service, unless the step is told to fail.
+    template <class I, class Make>
+    HRESULT Connected(const std::wstring& call, TaskStep step, I** out, Make make)
+    {
+        Log(call);
+        if (!connected_)
+            return kNotConnected;
+        if (Failed(step, out))
+            return S().failWith;
+        *out = make();
+        return S_OK;
+    }
+
     bool connected_ = false;
 };
 
@@ -555,9 +499,8 @@ private:
 
 HRESULT FakeTaskScheduler::CreateService(ITaskService** service)
 {
-    Log(L"CreateService");
-    if (S().Fails(TaskStep::CreateService))
-        return Fail(service);
+    if (Refused(L"CreateService", TaskStep::CreateService, service))
+        return S().failWith;
     *service = new FakeService;
     return S_OK;
 }

@@ -3,7 +3,9 @@
 #include <shlwapi.h>
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Paths.h"
@@ -55,18 +57,36 @@ bool ReadStored(const wchar_t* name, StoredValue& out)
     return RegQueryValueExW(key.get(), name, nullptr, &out.type, out.bytes.data(), &size) == ERROR_SUCCESS;
 }
 
-void StoreRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+void Store(const wchar_t* name, const StoredValue& value)
 {
     UniqueRegKey key;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
                               nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.get(), name, 0, value.type, value.bytes.data(), static_cast<DWORD>(value.bytes.size())),
+              ERROR_SUCCESS);
+}
+
+StoredValue Raw(DWORD type, const void* data, size_t size)
+{
+    const BYTE* bytes = static_cast<const BYTE*>(data);
+    return {type, std::vector<BYTE>(bytes, bytes + size)};
+}
+
+// A REG_SZ with its terminator, or without one when unterminated.
+StoredValue Text(const std::wstring& text, bool terminated = true)
+{
+    return Raw(REG_SZ, text.c_str(), (text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t));
+}
+
+StoredValue Dword(DWORD value)
+{
+    return Raw(REG_DWORD, &value, sizeof value);
 }
 
 void StoreString(const wchar_t* name, const std::wstring& text)
 {
-    StoreRaw(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    Store(name, Text(text));
 }
 
 // The exact bytes of a plain REG_SZ holding text and its terminator.
@@ -82,32 +102,51 @@ void ExpectPlainString(const wchar_t* name, const wchar_t* text)
 
 // Each case starts without the settings key; other test processes that touch
 // it wait meanwhile.
+void DeleteKey()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+    RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
+}
+
 class SettingsStore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
-        RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
+        DeleteKey();
         ASSERT_FALSE(KeyExists());
     }
-    void TearDown() override
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
-        RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
-    }
+    void TearDown() override { DeleteKey(); }
 
     CrossProcessLock lock_{L"CaldrisTest.SettingsKey"};
 };
 
-TEST_F(SettingsStore, FirstRunCreatesKeyAndWritesOnlyLedSwitch)
+TEST_F(SettingsStore, LedSwitchAtStartUpIsKeptUnlessZeroOrNotText)
 {
-    const StartupSettings s = ReadStartupSettings();
-    EXPECT_EQ(s.ledSwitch, 1);
-    EXPECT_EQ(s.deviceType, 0);
-    EXPECT_EQ(s.tempeType, 0);
-    ASSERT_TRUE(KeyExists());
-    EXPECT_EQ(ValueNames(), std::vector<std::wstring>{L"led_switch"});
-    ExpectPlainString(L"led_switch", L"1");
+    struct Case {
+        const char* what;
+        std::optional<StoredValue> stored;
+        int read;            // what start-up reads
+        const wchar_t* kept; // what stays stored
+    };
+    const Case cases[] = {
+        {"first run", std::nullopt, 1, L"1"},
+        {"zero", Text(L"0"), 1, L"1"},
+        {"two (off)", Text(L"2"), 2, L"2"},
+        {"five (off too)", Text(L"5"), 5, L"5"},
+        {"a DWORD", Dword(2), 1, L"1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteKey();
+        if (c.stored)
+            Store(L"led_switch", *c.stored);
+        const StartupSettings s = ReadStartupSettings();
+        EXPECT_EQ(s.ledSwitch, c.read);
+        EXPECT_EQ(s.deviceType, 0);
+        EXPECT_EQ(s.tempeType, 0);
+        EXPECT_EQ(ValueNames(), std::vector<std::wstring>{L"led_switch"});
+        ExpectPlainString(L"led_switch", c.kept);
+    }
 }
 
 TEST_F(SettingsStore, ReadOnMissingKeyCreatesItAndReturnsZero)
@@ -115,29 +154,6 @@ TEST_F(SettingsStore, ReadOnMissingKeyCreatesItAndReturnsZero)
     EXPECT_EQ(ReadRegValue(L"device_type"), 0);
     EXPECT_TRUE(KeyExists());
     EXPECT_TRUE(ValueNames().empty());
-}
-
-TEST_F(SettingsStore, LedSwitchZeroIsRewrittenAsOne)
-{
-    StoreString(L"led_switch", L"0");
-    EXPECT_EQ(ReadStartupSettings().ledSwitch, 1);
-    ExpectPlainString(L"led_switch", L"1");
-}
-
-TEST_F(SettingsStore, LedSwitchTwoStartsOffAndStaysStored)
-{
-    StoreString(L"led_switch", L"2");
-    EXPECT_EQ(ReadStartupSettings().ledSwitch, 2);
-    ExpectPlainString(L"led_switch", L"2");
-}
-
-TEST_F(SettingsStore, LedSwitchFiveIsReadAsItIsAndCountsAsOff)
-{
-    StoreString(L"led_switch", L"5");
-    const StartupSettings s = ReadStartupSettings();
-    EXPECT_EQ(s.ledSwitch, 5);
-    EXPECT_NE(s.ledSwitch, 1);
-    ExpectPlainString(L"led_switch", L"5");
 }
 
 TEST_F(SettingsStore, StoredChoicesAreReadBack)
@@ -151,63 +167,40 @@ TEST_F(SettingsStore, StoredChoicesAreReadBack)
     EXPECT_EQ(s.tempeType, 1);
 }
 
-TEST_F(SettingsStore, DwordValueReadsAsZero)
+TEST_F(SettingsStore, ReadTakesTheLeadingDigitsOfAShortString)
 {
-    const DWORD one = 1;
-    StoreRaw(L"device_type", REG_DWORD, &one, sizeof(one));
-    EXPECT_EQ(ReadRegValue(L"device_type"), 0);
-}
-
-TEST_F(SettingsStore, DwordLedSwitchIsReplacedByTheStringOne)
-{
-    const DWORD two = 2;
-    StoreRaw(L"led_switch", REG_DWORD, &two, sizeof(two));
-    EXPECT_EQ(ReadStartupSettings().ledSwitch, 1);
-    ExpectPlainString(L"led_switch", L"1");
-}
-
-TEST_F(SettingsStore, ReadTakesLeadingDigitsOnly)
-{
-    StoreString(L"a", L"12abc");
-    StoreString(L"b", L"abc");
-    StoreString(L"c", L" 7");
-    StoreString(L"d", L"");
-    EXPECT_EQ(ReadRegValue(L"a"), 12);
-    EXPECT_EQ(ReadRegValue(L"b"), 0);
-    EXPECT_EQ(ReadRegValue(L"c"), 7);
-    EXPECT_EQ(ReadRegValue(L"d"), 0);
-}
-
-TEST_F(SettingsStore, OverLongValueReadsAsZero)
-{
-    StoreString(L"led_switch", std::wstring(300, L'7'));
-    EXPECT_EQ(ReadRegValue(L"led_switch"), 0);
-    // Just past what the read takes: 127 characters and the terminator.
-    StoreString(L"device_type", L"3" + std::wstring(126, L'x'));
-    EXPECT_EQ(ReadRegValue(L"device_type"), 0);
-}
-
-TEST_F(SettingsStore, UnterminatedValuesEndInsideTheBuffer)
-{
-    const std::wstring two = L"42";
-    StoreRaw(L"tempe_type", REG_SZ, two.data(), static_cast<DWORD>(two.size() * sizeof(wchar_t)));
-    EXPECT_EQ(ReadRegValue(L"tempe_type"), 42);
-    const std::wstring hundred = L"7" + std::wstring(99, L'x');
-    StoreRaw(L"device_type", REG_SZ, hundred.data(), static_cast<DWORD>(hundred.size() * sizeof(wchar_t)));
-    EXPECT_EQ(ReadRegValue(L"device_type"), 7);
+    const std::pair<StoredValue, int> cases[] = {
+        {Text(L"12abc"), 12},
+        {Text(L"abc"), 0},
+        {Text(L" 7"), 7},
+        {Text(L""), 0},
+        {Dword(1), 0},
+        {Text(std::wstring(300, L'7')), 0},
+        // Just past what the read takes: 127 characters and the terminator.
+        {Text(L"3" + std::wstring(126, L'x')), 0},
+        // Unterminated values end inside the buffer.
+        {Text(L"42", false), 42},
+        {Text(L"7" + std::wstring(99, L'x'), false), 7},
+    };
+    int row = 0;
+    for (const auto& [stored, read] : cases) {
+        const std::wstring name = L"value" + std::to_wstring(++row);
+        Store(name.c_str(), stored);
+        EXPECT_EQ(ReadRegValue(name.c_str()), read) << "row " << row;
+    }
 }
 
 TEST_F(SettingsStore, WritesArePlainOneCharacterStrings)
 {
     ReadRegValue(L"led_switch");
-    WriteRegValue(L"led_switch", L"2");
-    WriteRegValue(L"device_type", L"1");
-    WriteRegValue(L"tempe_type", L"0");
-    ExpectPlainString(L"led_switch", L"2");
-    ExpectPlainString(L"device_type", L"1");
-    ExpectPlainString(L"tempe_type", L"0");
-    EXPECT_EQ(ReadRegValue(L"led_switch"), 2);
-    EXPECT_EQ(ReadRegValue(L"device_type"), 1);
+    const std::pair<const wchar_t*, const wchar_t*> writes[] = {
+        {L"led_switch", L"2"}, {L"device_type", L"1"}, {L"tempe_type", L"0"}};
+    for (const auto& [name, text] : writes)
+        WriteRegValue(name, text);
+    for (const auto& [name, text] : writes) {
+        ExpectPlainString(name, text);
+        EXPECT_EQ(ReadRegValue(name), text[0] - L'0');
+    }
 }
 
 TEST_F(SettingsStore, WriteWithoutKeyWritesNothing)

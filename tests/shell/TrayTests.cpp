@@ -14,6 +14,7 @@
 #include "TestIconFile.h"
 #include "TestLock.h"
 #include "TrayIcon.h"
+#include "WindowTestSupport.h"
 
 namespace {
 
@@ -74,25 +75,6 @@ void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD)
     EndMenu();
 }
 
-// Runs the message loop until done() holds or maxMs pass (a bound, not a speed check).
-template <class Done>
-bool PumpUntil(Done done, DWORD maxMs = 5000)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done())
-            return true;
-        if (GetTickCount() - start > maxMs)
-            return false;
-        Sleep(10);
-    }
-}
-
 // The icon windows that Wine's shell shows in its tray window.
 std::vector<HWND> TrayIconWindows()
 {
@@ -101,30 +83,6 @@ std::vector<HWND> TrayIconWindows()
     for (HWND child = GetWindow(tray, GW_CHILD); tray && child; child = GetWindow(child, GW_HWNDNEXT))
         icons.push_back(child);
     return icons;
-}
-
-// True while the shell holds a record for (window, id): only then can it be modified.
-bool ShellHasRecord(const NOTIFYICONDATAW& record)
-{
-    NOTIFYICONDATAW probe = {};
-    probe.cbSize = sizeof(probe);
-    probe.hWnd = record.hWnd;
-    probe.uID = record.uID;
-    probe.uFlags = NIF_TIP;
-    lstrcpynW(probe.szTip, L"Vantrel Glimra", ARRAYSIZE(probe.szTip));
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return EqualRect(&a, &b) != FALSE;
-}
-
-RECT WindowRect(HWND hwnd)
-{
-    RECT r = {};
-    GetWindowRect(hwnd, &r);
-    return r;
 }
 
 HWND g_registeredWindow = nullptr;
@@ -144,7 +102,7 @@ void RecordExit(UINT code)
 {
     ++g_exits;
     g_exitCode = code;
-    g_recordAtExit = ShellHasRecord(g_recordBeforeExit);
+    g_recordAtExit = ShellHasTrayRecord(g_recordBeforeExit);
 }
 
 // A hidden top-level window with its tray icon; the icon file is written for
@@ -190,7 +148,7 @@ protected:
     void AddTray()
     {
         tray_.SetupTray(hwnd_);
-        PumpUntil([] { return false; }, 100);
+        PumpFor(100);
     }
 
     // Our icon's window in the shell's tray (the one that was not there before).
@@ -238,7 +196,7 @@ TEST_F(Tray, SetupMarksTheWindowAndAddsTheIcon)
     EXPECT_EQ(d.uCallbackMessage, 0x69Au);
     EXPECT_NE(d.hIcon, nullptr);
     EXPECT_STREQ(d.szTip, L"Vantrel Glimra");
-    EXPECT_TRUE(ShellHasRecord(d));
+    EXPECT_TRUE(ShellHasTrayRecord(d));
     EXPECT_NE(OurIconWindow(), nullptr);
     EXPECT_FALSE(IsWindowVisible(hwnd_));  // added also for a hidden window
 }
@@ -278,7 +236,7 @@ TEST_F(Tray, DefaultIconComesFromTheSkinFolder)
     ASSERT_NE(GetFileAttributesW(skinned.IconPath().c_str()), INVALID_FILE_ATTRIBUTES) << "skin not built";
     skinned.SetupTray(hwnd_);
     EXPECT_NE(skinned.Data().hIcon, nullptr);
-    EXPECT_TRUE(ShellHasRecord(skinned.Data()));
+    EXPECT_TRUE(ShellHasTrayRecord(skinned.Data()));
 }
 
 TEST_F(Tray, MissingIconFileAddsARecordThatIsStillRemoved)
@@ -286,9 +244,9 @@ TEST_F(Tray, MissingIconFileAddsARecordThatIsStillRemoved)
     tray_.SetIconPath(iconPath_ + L".missing");
     AddTray();
     EXPECT_EQ(tray_.Data().hIcon, nullptr);
-    EXPECT_TRUE(ShellHasRecord(tray_.Data()));
+    EXPECT_TRUE(ShellHasTrayRecord(tray_.Data()));
     tray_.RemoveTrayIcon();
-    EXPECT_FALSE(ShellHasRecord(tray_.Data()));
+    EXPECT_FALSE(ShellHasTrayRecord(tray_.Data()));
 }
 
 TEST_F(Tray, Timer200ReAddsTheIconAndPlacesTheWindow)
@@ -301,9 +259,9 @@ TEST_F(Tray, Timer200ReAddsTheIconAndPlacesTheWindow)
     EXPECT_FALSE(SameRect(before, expected));
     EXPECT_FALSE(IsWindowVisible(hwnd_));  // placed, not shown
     EXPECT_FALSE(KillTimer(hwnd_, 200));   // fires once
-    EXPECT_TRUE(ShellHasRecord(tray_.Data()));
+    EXPECT_TRUE(ShellHasTrayRecord(tray_.Data()));
     EXPECT_NE(tray_.Data().hIcon, nullptr);
-    PumpUntil([] { return false; }, 300);
+    PumpFor(300);
     EXPECT_EQ(TrayIconWindows().size(), iconsBefore_.size() + 1);  // one icon, not two
 }
 
@@ -379,14 +337,14 @@ TEST_F(Tray, ExitDuringUpgradeIsDropped)
     upgrading_ = true;
     EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 100, 0), 0);
     EXPECT_EQ(g_exits, 0);
-    EXPECT_TRUE(ShellHasRecord(tray_.Data()));
+    EXPECT_TRUE(ShellHasTrayRecord(tray_.Data()));
 }
 
 TEST_F(Tray, ExitRemovesTheIconThenEndsWithCodeZero)
 {
     AddTray();
     g_recordBeforeExit = tray_.Data();
-    ASSERT_TRUE(ShellHasRecord(g_recordBeforeExit));
+    ASSERT_TRUE(ShellHasTrayRecord(g_recordBeforeExit));
     SendMessageW(hwnd_, WM_COMMAND, 100, 0);
     EXPECT_EQ(g_exits, 1);
     EXPECT_EQ(g_exitCode, 0u);
@@ -403,9 +361,9 @@ TEST_F(Tray, DestructionRemovesTheIcon)
         other.SetIconPath(iconPath_);
         other.SetupTray(hwnd_);
         record = other.Data();
-        ASSERT_TRUE(ShellHasRecord(record));
+        ASSERT_TRUE(ShellHasTrayRecord(record));
     }
-    EXPECT_FALSE(ShellHasRecord(record));
+    EXPECT_FALSE(ShellHasTrayRecord(record));
 }
 
 // The real exit: the process ends at once with code 0.
