@@ -8,12 +8,29 @@ struct CThreadBasic::ThreadState {
     CThreadBasic* owner = nullptr;
     UniqueHandle done;   // manual reset: the thread procedure has returned from the object
     UniqueHandle stop;   // manual reset: a stop was requested
+    UniqueHandle wake;   // auto reset: cut the current pause short
+    // The thread started before this one; this one waits for it to leave, so
+    // Run() never runs on two threads at once after a stop that gave up.
+    std::shared_ptr<ThreadState> previous;
 };
 
 namespace {
 // The state of the thread that is running this code, for PauseFor().
 thread_local CThreadBasic::ThreadState* t_state = nullptr;
+
+// Waits for ms, a stop or a wake; true unless the stop came.
+bool Pause(CThreadBasic::ThreadState& state, DWORD ms)
+{
+    const HANDLE events[] = {state.stop.get(), state.wake.get()};
+    return WaitForMultipleObjects(2, events, FALSE, ms) != WAIT_OBJECT_0;
 }
+
+bool Stopped(const CThreadBasic::ThreadState& state)
+{
+    return WaitForSingleObject(state.stop.get(), 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace
 
 CThreadBasic::CThreadBasic() = default;
 
@@ -35,6 +52,8 @@ void CThreadBasic::StartThread(unsigned interval)
     state->owner = this;
     state->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    state->wake.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    state->previous = current_;
     doneEvent_ = state->done.get();
     current_ = state;
     threads_.push_back(state);
@@ -72,6 +91,12 @@ void CThreadBasic::JoinThread()
     threads_.clear();
 }
 
+void CThreadBasic::WakeThread()
+{
+    if (current_)
+        SetEvent(current_->wake.get());
+}
+
 bool CThreadBasic::PauseFor(DWORD ms) const
 {
     if (!running_.load())
@@ -80,7 +105,7 @@ bool CThreadBasic::PauseFor(DWORD ms) const
         Sleep(ms);
         return running_.load();
     }
-    return WaitForSingleObject(t_state->stop.get(), ms) == WAIT_TIMEOUT;
+    return Pause(*t_state, ms);
 }
 
 unsigned __stdcall CThreadBasic::ThreadProc(void* param)
@@ -90,10 +115,17 @@ unsigned __stdcall CThreadBasic::ThreadProc(void* param)
 
     t_state = state.get();
     CThreadBasic* self = state->owner;
+    if (state->previous) {
+        const HANDLE events[] = {state->stop.get(), state->previous->done.get()};
+        WaitForMultipleObjects(2, events, FALSE, INFINITE);
+        state->previous.reset();
+    }
     if (self->repeat_) {
-        while (self->running_.load()) {
+        // The thread's own stop event ends it even when a later start has set
+        // the shared flag again.
+        while (self->running_.load() && !Stopped(*state)) {
             self->Run();
-            WaitForSingleObject(state->stop.get(), self->intervalMs_);
+            Pause(*state, self->intervalMs_);
         }
     } else {
         self->Run();

@@ -8,6 +8,9 @@
 // Base of the program's background threads (the device worker and the sensor
 // sampler): calls Run() repeatedly with a pause of intervalMs between calls.
 //
+// At most one thread runs Run() at any time: a start after a stop that gave
+// up waits, on the new thread, for the old one to leave.
+//
 // Lifetime: StopThread() waits at most 1000 ms. A thread that is still inside
 // a long Run() after that keeps running, so the most-derived destructor must
 // call JoinThread() before its own members go away; JoinThread() returns once
@@ -27,9 +30,12 @@ public:
 
     // For long work inside Run(): true once StopThread() asked the thread to end.
     bool StopRequested() const { return !running_.load(); }
-    // Waits ms milliseconds or until a stop is requested; false when stopping.
-    // Any thread.
+    // Waits ms milliseconds, or until a stop is requested or WakeThread() is
+    // called; false when stopping. Any thread.
     bool PauseFor(DWORD ms) const;
+    // Cuts the running thread's current pause short (its PauseFor or the
+    // interval after Run). UI thread.
+    void WakeThread();
 
     // True from StartThread() until StopThread(). Any thread.
     bool IsRunning() const { return running_.load(); }

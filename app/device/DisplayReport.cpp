@@ -8,6 +8,7 @@
 
 namespace {
 
+constexpr int kMinDisplayValue = 0;
 constexpr int kMaxDisplayValue = 199;
 
 // Truncates toward zero. Values far outside any temperature (and NaN) would be
@@ -38,12 +39,13 @@ int DisplayValue(const SensorSnapshot* snapshot, int deviceType, int tempeType)
         const int integrated = Truncate(snapshot->igpuTemperature);
         gpu = dedicated > 0 ? dedicated : (integrated > 0 ? integrated : 0);
     }
-    if (tempeType == 1) {
+    if (IsFahrenheit(tempeType)) {
         cpu = ToFahrenheit(cpu);
         gpu = ToFahrenheit(gpu);
     }
-    cpu = std::min(cpu, kMaxDisplayValue);
-    gpu = std::min(gpu, kMaxDisplayValue);
+    // The cooler takes digits 0 to 9 only: below freezing shows 0.
+    cpu = std::clamp(cpu, kMinDisplayValue, kMaxDisplayValue);
+    gpu = std::clamp(gpu, kMinDisplayValue, kMaxDisplayValue);
     return deviceType == 0 ? cpu : gpu;
 }
 
@@ -53,7 +55,6 @@ DisplayReportBytes BuildDisplayReport(const SensorSnapshot* snapshot, int ledSwi
     DisplayReportBytes report{};
     const auto& header = DefaultCooler().displayHeader;
     std::copy(header.begin(), header.end(), report.begin());
-    // Signed, truncating arithmetic: a negative value gives 0 or negative digits.
     report[3] = static_cast<uint8_t>((value / 100) % 10);
     report[4] = static_cast<uint8_t>((value / 10) % 10);
     report[5] = static_cast<uint8_t>(value % 10);
@@ -62,5 +63,13 @@ DisplayReportBytes BuildDisplayReport(const SensorSnapshot* snapshot, int ledSwi
         report[4] = 0;
         report[5] = 0;
     }
+    return report;
+}
+
+DisplayReportBytes LightOffReport()
+{
+    DisplayReportBytes report{};
+    const auto& header = DefaultCooler().displayHeader;
+    std::copy(header.begin(), header.end(), report.begin());
     return report;
 }

@@ -71,6 +71,7 @@ void HidDeviceManager::CloseAll()
 
 void HidDeviceManager::OpenAll()
 {
+    listed_ = 0;
     hid_device_info* all = hid_enumerate(0, 0);
     if (all == nullptr)
         return;
@@ -78,6 +79,8 @@ void HidDeviceManager::OpenAll()
         const CoolerDescription* model = FindCooler(info->vendor_id, info->product_id);
         if (model == nullptr || FindFilter(info->vendor_id, info->product_id) == nullptr)
             continue;
+        if (info->usage_page == model->usagePage && info->usage == model->usage)
+            ++listed_;
         UniqueHidDevice handle(hid_open_path(info->path));
         if (!handle)
             continue;  // held by another program, or gone since the enumeration
@@ -123,15 +126,18 @@ bool HidDeviceManager::ReadFirmwareVersion(int& version)
     if (hid_send_feature_report(handle, frame.data(), request.size()) <= 0)
         return false;
 
-    // The reads' results are not examined: a failed read leaves the request in
-    // the buffer, which then reads as version 0xFD00.
-    Sleep(16);
-    std::array<unsigned char, kCoolerPayloadBytes> answer = request;
-    hid_get_feature_report(handle, answer.data(), answer.size());
-    if (answer[0] != model->reportId) {
-        Sleep(16);
+    // An answer counts only when the read returned the version report; a failed
+    // read or another report is tried once more, then the version is unknown.
+    const auto readAnswer = [&](std::array<unsigned char, kCoolerPayloadBytes>& answer) {
         answer = request;
-        hid_get_feature_report(handle, answer.data(), answer.size());
+        return hid_get_feature_report(handle, answer.data(), answer.size()) >= 3 && answer[0] == model->reportId;
+    };
+    Sleep(16);
+    std::array<unsigned char, kCoolerPayloadBytes> answer{};
+    if (!readAnswer(answer)) {
+        Sleep(16);
+        if (!readAnswer(answer))
+            return false;
     }
     version = answer[1] * 256 + answer[2];
     return true;

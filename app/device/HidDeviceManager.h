@@ -33,6 +33,8 @@ public:
     void SetListOpen() { listOpen_ = true; }
     bool ListOpen() const { return listOpen_; }
     size_t DeviceCount() const { return devices_.size(); }
+    // Display collections the last OpenAll found listed, opened or not.
+    size_t ListedCount() const { return listed_; }
     // The connect command's device step: one filter per known cooler model, every
     // entry closed, the coolers' display collections opened anew. Returns the count.
     size_t OpenCoolers();
@@ -40,7 +42,8 @@ public:
 
     // Sends one feature report to every open collection; the result of the last.
     bool SendFeature(const unsigned char* report, size_t length);
-    // Queries the first open collection for its firmware version with its model's query.
+    // Queries the first open collection for its firmware version with its model's
+    // query. False, the value untouched, when no version report came back.
     bool ReadFirmwareVersion(int& version);
 
 private:
@@ -55,4 +58,5 @@ private:
     std::vector<std::unique_ptr<HidDeviceEntry>> devices_;
     // True after a connect opened the list; sending and reading are refused while false.
     bool listOpen_ = false;
+    size_t listed_ = 0;
 };

@@ -19,5 +19,7 @@ CHWiNFOThread::~CHWiNFOThread()
 
 void CHWiNFOThread::Run()
 {
-    SampleSensors(binding_, snapshot_.load(), trace_);
+    SensorSnapshot* snapshot = snapshot_.load();
+    const SensorPassResult pass = SampleSensors(binding_, snapshot, trace_);
+    staleness_.AfterPass(pass.sampled ? &pass.candidates : nullptr, snapshot);
 }

@@ -2,6 +2,7 @@
 #include "CThreadBasic.h"
 #include "SensorBinding.h"
 #include "SensorSnapshot.h"
+#include "SensorStaleness.h"
 
 class SensorTrace;
 
@@ -18,7 +19,7 @@ public:
     CHWiNFOThread(const SensorSnapshotSlot& snapshot, SensorTrace& trace);
     ~CHWiNFOThread() override;
 
-    // One sampling pass. Sampling thread.
+    // One sampling pass; values it stopped finding age out. Sampling thread.
     void Run() override;
 
     SensorLibraryBinding& Binding() { return binding_; }
@@ -27,4 +28,5 @@ private:
     const SensorSnapshotSlot& snapshot_;
     SensorTrace& trace_;
     SensorLibraryBinding binding_;
+    SensorStaleness staleness_;
 };

@@ -20,6 +20,7 @@ DeviceMainDlg::DeviceMainDlg() : tray(FirmwareUpgradingFlag())
 
 DeviceMainDlg::~DeviceMainDlg()
 {
+    EndingByOwnHand();
     if (sensorThread) {
         sensorThread->StopThread();
         sensorThread.reset();  // joins: the sampler never outlives the record's owner
@@ -42,6 +43,7 @@ BOOL DeviceMainDlg::OnInitDialog()
 
     RegisterStartupTask();
     tray.SetupTray(GetSafeHwnd());
+    AllowTaskbarCreated();
     SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
 
     softwareBaseUrl = SoftwareUpdateUrl();
@@ -59,6 +61,9 @@ BOOL DeviceMainDlg::OnInitDialog()
 
 LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT handled = 0;
+    if (OnRecoveryMessage(msg, wParam, handled))
+        return handled;
     switch (msg) {
     case WM_DEVICECHANGE: {
         const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
@@ -78,6 +83,7 @@ LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case kMenuExit:
+            EndingByOwnHand();
             tray.OnExitCommand();  // ends the process unless an upgrade runs
             return 0;
         case kMenuFirmwareCheck:

@@ -53,6 +53,14 @@ private:
     void FwVersionChanged() override;
     void ApplyPendingLabels();
 
+    // Resume, end of session, shell restart, work-area change; true when
+    // handled with `result`. UI thread.
+    bool OnRecoveryMessage(UINT msg, WPARAM wParam, LRESULT& result);
+    // The tray's "Exit", the end of the session or of the modal loop: the
+    // cooler goes dark, unless a firmware upgrade runs.
+    void EndingByOwnHand();
+    void AllowTaskbarCreated();
+
     void ShowPage(bool settings);
     void ApplySwitchPictures();
     void InvalidateClient();

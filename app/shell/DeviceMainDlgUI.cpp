@@ -184,7 +184,7 @@ void DeviceMainDlg::ShowPage(bool settings)
 void DeviceMainDlg::ApplySwitchPictures()
 {
     if (unitPicture != nullptr)
-        unitPicture->SetImage(TempeType() != 0 ? L"img_temp_type2.png" : L"img_temp_type1.png", 1);
+        unitPicture->SetImage(IsFahrenheit(TempeType()) ? L"img_temp_type2.png" : L"img_temp_type1.png", 1);
     if (ledPicture != nullptr)
         ledPicture->SetImage(LedSwitch() == 1 ? L"img_led_on.png" : L"img_led_off.png", 1);
     if (sourcePicture != nullptr)

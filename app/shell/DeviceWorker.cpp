@@ -1,5 +1,6 @@
 #include "DeviceWorker.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "DeviceNotice.h"
@@ -34,6 +35,9 @@ void DeviceWorker::ShutdownWorker()
 void DeviceWorker::PushCommand(WorkerCommand command)
 {
     std::lock_guard<std::mutex> lock(queueLock_);
+    if (command == WorkerCommand::Connect &&
+        std::find(commandQueue.begin(), commandQueue.end(), WorkerCommand::Connect) != commandQueue.end())
+        return;
     commandQueue.push_back(command);
 }
 
@@ -55,9 +59,18 @@ bool DeviceWorker::TakeCommand(WorkerCommand& command)
 
 void DeviceWorker::Run()
 {
+    if (darkRequested_.load()) {
+        GoDark();
+        return;
+    }
     WorkerCommand command{};
     if (TakeCommand(command)) {
         RunCommand(command);
+        return;
+    }
+    if (recovery_.RetryDue(GetTickCount64())) {
+        OutputDebugStringW(L"A listed cooler could not be opened, trying again");
+        Connect();
         return;
     }
     if (DeviceConnected())
@@ -68,6 +81,7 @@ void DeviceWorker::RunCommand(WorkerCommand command)
 {
     switch (command) {
     case WorkerCommand::Connect:
+        recovery_.OnRequestedConnect();
         Connect();
         break;
     case WorkerCommand::SoftwareCheck:
@@ -99,7 +113,9 @@ void DeviceWorker::RunCommand(WorkerCommand command)
 void DeviceWorker::Connect()
 {
     SetDeviceConnected(false);
-    const int count = static_cast<int>(HidDeviceManager::Instance().OpenCoolers());
+    HidDeviceManager& hid = HidDeviceManager::Instance();
+    const int count = static_cast<int>(hid.OpenCoolers());
+    recovery_.OnConnectResult(hid.ListedCount(), hid.DeviceCount(), GetTickCount64());
     if (count == 0) {
         if (deviceView_ != nullptr)
             deviceView_->SetDeviceCountText(L"Device:0");
@@ -131,7 +147,12 @@ void DeviceWorker::MapSnapshot()
 void DeviceWorker::CheckVersionAfterConnect()
 {
     int version = -1;
-    HidDeviceManager::Instance().ReadFirmwareVersion(version);
+    if (!HidDeviceManager::Instance().ReadFirmwareVersion(version)) {
+        // Unknown is not version 0: the push goes on and the next connect asks again.
+        SetFirmware(-1, false);
+        OutputDebugStringW(L"Check version after connect: no answer, version unknown");
+        return;
+    }
     SetFirmware(version, true);
     DebugText(L"Check version after connect: %d", version);
     if (version == 0) {
@@ -158,8 +179,40 @@ void DeviceWorker::PushDisplayValue()
         return;
     }
     const DisplayReportBytes report = BuildDisplayReport(Snapshot(), LedSwitch(), DeviceType(), TempeType());
-    HidDeviceManager::Instance().SendFeature(report.data(), report.size());
+    const bool sent = HidDeviceManager::Instance().SendFeature(report.data(), report.size());
+    if (recovery_.OnReport(sent, GetTickCount64())) {
+        OutputDebugStringW(L"Display reports fail, opening the coolers again");
+        Connect();
+        return;
+    }
     PauseFor(1000);
+}
+
+void DeviceWorker::OnPowerResume()
+{
+    PushCommand(WorkerCommand::Connect);
+    WakeThread();
+}
+
+bool DeviceWorker::DarkenDisplay(DWORD boundMs)
+{
+    if (!IsRunning())
+        return false;
+    darkRequested_.store(true);
+    WakeThread();
+    return WaitForSingleObject(darkDone_.get(), boundMs) == WAIT_OBJECT_0;
+}
+
+// Worker thread: once, then the worker only idles.
+void DeviceWorker::GoDark()
+{
+    if (WaitForSingleObject(darkDone_.get(), 0) == WAIT_OBJECT_0)
+        return;
+    if (DeviceConnected() && Firmware().value != 0 && !FirmwareUpgrading()) {
+        const DisplayReportBytes report = LightOffReport();
+        HidDeviceManager::Instance().SendFeature(report.data(), report.size());
+    }
+    SetEvent(darkDone_.get());
 }
 
 bool DeviceWorker::ProbeInterface(const wchar_t* path)

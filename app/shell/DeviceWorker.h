@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "CThreadBasic.h"
+#include "LinkRecovery.h"
 #include "SensorMapping.h"
 #include "SensorSnapshot.h"
 
@@ -32,7 +33,9 @@ public:
     DeviceWorker() = default;
     ~DeviceWorker() override;
 
-    // Appends a command. Any thread; the UI thread in practice.
+    // Appends a command. A connect that is already waiting makes another one
+    // redundant: it will see everything the second would. Any thread; the UI
+    // thread in practice.
     void PushCommand(WorkerCommand command);
     // One worker cycle. Worker thread (or a test driving the cycle directly).
     void Run() override;
@@ -43,6 +46,13 @@ public:
     // arrives queues a connect (two when it probes as the display collection);
     // one that leaves stops the push at once and queues a connect.
     void OnDeviceChange(WPARAM event, LPARAM data);
+    // Resume from sleep or hibernation (UI thread): the handles of before may
+    // be stale and a notice may never come, so the coolers are opened again now.
+    void OnPowerResume();
+    // The program ends by its own hand (UI thread): the worker sends the
+    // light-off report and pushes no more, so no frozen number poses as a
+    // reading. Waits at most boundMs; true when the worker did it.
+    bool DarkenDisplay(DWORD boundMs);
 
     // The cooler's firmware version as the last connect read it; `known` is
     // false until a connect read it. Both change together.
@@ -113,6 +123,7 @@ private:
     void RunCommand(WorkerCommand command);
 
     void MapSnapshot();
+    void GoDark();
 
     std::atomic<bool> deviceConnected_{false};
     std::atomic<FirmwareVersion> firmware_{};
@@ -122,6 +133,9 @@ private:
     std::atomic<int> tempeType_{0};
     SensorSnapshotSlot sensorSnapshot_{nullptr};
     IDeviceView* deviceView_ = nullptr;
+    LinkRecovery recovery_;  // worker thread only
+    std::atomic<bool> darkRequested_{false};
+    UniqueHandle darkDone_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
     SensorRecordMapping snapshotRecord_;
     mutable std::mutex queueLock_;

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "DisplayReport.h"
+
 // The main window's fixed layout (client pixels; right and bottom exclusive)
 // and the decision of what a left click does. No window in here.
 
@@ -62,6 +64,6 @@ ClickAction DecideClick(POINT pt, bool settingsPageShown);
 // flips to it.
 inline int NextDeviceType(int deviceType) { return deviceType != 0 ? 0 : 1; }
 inline int NextLedSwitch(int ledSwitch) { return ledSwitch == 1 ? 2 : 1; }
-inline int NextTempeType(int tempeType) { return tempeType != 0 ? 0 : 1; }
+inline int NextTempeType(int tempeType) { return IsFahrenheit(tempeType) ? 0 : 1; }
 
 }  // namespace MainLayout

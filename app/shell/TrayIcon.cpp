@@ -89,6 +89,20 @@ void TrayIcon::PlaceWindow()
     MoveWindow(window_, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
+void TrayIcon::OnTaskbarCreated()
+{
+    if (window_ == nullptr)
+        return;
+    RemoveTrayIcon();
+    AddIcon();
+}
+
+void TrayIcon::PlaceShownWindow()
+{
+    if (window_ != nullptr && IsWindowVisible(window_))
+        PlaceWindow();
+}
+
 bool TrayIcon::OnTimer(UINT_PTR id)
 {
     if (id != kReAddTimerId)

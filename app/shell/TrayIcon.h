@@ -54,6 +54,10 @@ public:
     void OnExitCommand();
     // Deletes the icon record if one is registered.
     void RemoveTrayIcon();
+    // The shell restarted ("TaskbarCreated") and lost every icon: add it again.
+    void OnTaskbarCreated();
+    // The work area or the display changed: a shown window goes back to its corner.
+    void PlaceShownWindow();
 
     const NOTIFYICONDATAW& Data() const { return trayData; }
     bool IconAdded() const { return added_; }

@@ -200,21 +200,30 @@ TEST(Connect, VersionZeroPausesThePush)
     EXPECT_EQ(DisplayReportsSent(coolers), 0u);
 }
 
-TEST(Connect, FailedVersionQueryLeavesMinusOneAndThePushGoesOn)
+TEST(Connect, UnreadableVersionIsUnknownNotZeroAndThePushGoesOn)
 {
     VCoolerControl& coolers = FreshCoolers();
     ASSERT_EQ(coolers.Plug(), 0);
-    coolers.SetFault(0, Fault::FailSends, 1);
+    coolers.SetFault(0, Fault::WrongIdReads, 1000);
     SensorSnapshot record = Record(61.0f);
     TestWorker worker;
     worker.SetSnapshot(&record);
     worker.Connect();
     EXPECT_EQ(worker.Firmware().value, -1);
-    EXPECT_EQ(worker.Firmware().known, true);
+    EXPECT_EQ(worker.Firmware().known, false);
     EXPECT_EQ(worker.upgradePrompts, 0);
     worker.Run();
-    const DisplayState d = coolers.ReadDisplay(0);
+    DisplayState d = coolers.ReadDisplay(0);
     EXPECT_EQ(std::vector<int>(d.digits, d.digits + 3), std::vector<int>({0, 6, 1}));
+
+    // A failed send of the query is unknown too; the next connect asks again.
+    coolers.SetFault(0, Fault::WrongIdReads, 0);
+    coolers.SetFault(0, Fault::FailSends, 1);
+    worker.Connect();
+    EXPECT_EQ(worker.Firmware().known, false);
+    worker.Connect();
+    EXPECT_EQ(worker.Firmware().value, 0x13);
+    EXPECT_EQ(worker.Firmware().known, true);
 }
 
 TEST(Push, UpgradeInProgressPausesIt)
@@ -302,7 +311,7 @@ TEST(DeviceNotice, PathIsReadOnlyWithinTheStatedSize)
     EXPECT_EQ(whole.kind, DeviceNoticeKind::Arrival);
 }
 
-TEST(HotPlug, ArrivalQueuesConnectsAndTheDisplayCollectionTwo)
+TEST(HotPlug, ArrivalQueuesOneConnectThatTheFurtherNoticesJoin)
 {
     VCoolerControl& coolers = FreshCoolers();
     TestWorker worker;
@@ -313,7 +322,32 @@ TEST(HotPlug, ArrivalQueuesConnectsAndTheDisplayCollectionTwo)
     ASSERT_EQ(coolers.Plug(), 0);
     EXPECT_EQ(NoticeWindow::notices, 4) << "the USB device and its three collections";
     EXPECT_EQ(worker.probed.size(), 4u);
-    EXPECT_EQ(worker.PendingCommands(), 5u);
+    EXPECT_EQ(worker.PendingCommands(), 1u) << "a connect already waiting makes the others redundant";
+}
+
+TEST(HotPlug, NoticeStormLeavesOneConnectAndTheDisplayComesBackAtOnce)
+{
+    VCoolerControl& coolers = FreshCoolers();
+    SensorSnapshot record = Record(45.9f);
+    TestWorker worker;
+    worker.SetSnapshot(&record);
+    NoticeWindow window(worker);
+    HidDeviceManager::Instance();
+    ASSERT_EQ(coolers.Plug(), 0);
+    RunQueued(worker);
+    NoticeWindow::notices = 0;
+
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(coolers.Unplug(0));
+        ASSERT_TRUE(coolers.Replug(0));
+    }
+    EXPECT_EQ(NoticeWindow::notices, 2400);
+    EXPECT_EQ(worker.PendingCommands(), 1u);
+    worker.Run();  // the one connect
+    worker.Run();  // and the display report
+    const DisplayState d = coolers.ReadDisplay(0);
+    EXPECT_TRUE(d.lit);
+    EXPECT_EQ(std::vector<int>(d.digits, d.digits + 3), std::vector<int>({0, 4, 5}));
 }
 
 TEST(HotPlug, NoticesOfOtherDevicesAreIgnored)
@@ -354,7 +388,7 @@ TEST(HotPlug, RemovalStopsThePushAtOnceAndTheNextConnectShowsDevice0)
 
     ASSERT_TRUE(coolers.Unplug(0));
     EXPECT_EQ(worker.DeviceConnected(), false) << "cleared by the notice itself";
-    EXPECT_EQ(worker.PendingCommands(), 4u);
+    EXPECT_EQ(worker.PendingCommands(), 1u);
     RunQueued(worker);
     worker.Run();
     EXPECT_EQ(DisplayReportsSent(coolers), 1u) << "no report after the removal";
@@ -381,7 +415,7 @@ TEST(HotPlug, NoticesFromAnotherThreadReachTheWindowsThread)
     ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(plugger, 0) == WAIT_OBJECT_0; }));
     CloseHandle(plugger);
     EXPECT_EQ(NoticeWindow::notices, 4);
-    EXPECT_EQ(worker.PendingCommands(), 5u);
+    EXPECT_EQ(worker.PendingCommands(), 1u);
 }
 
 TEST(Connect, MapsTheSharedRecordWhenNoneIsSet)

@@ -74,16 +74,18 @@ TEST(DisplayValue, TruncatesBeforeConverting)
     EXPECT_EQ(DisplayValue(&record, 0, 1), 98);
 }
 
-TEST(DisplayValue, NegativeValuesKeepSignedDigitArithmetic)
+TEST(DisplayValue, BelowZeroIsClampedToZeroInBothUnits)
 {
     SensorSnapshot record;
     memset(&record, 0, sizeof(record));
     record.cpuTemperature = -5.5f;
-    EXPECT_EQ(DisplayValue(&record, 0, 0), -5);
+    record.gpuTemperature = -40.0f;  // -40 F as well
+    EXPECT_EQ(DisplayValue(&record, 0, 0), 0);
+    EXPECT_EQ(DisplayValue(&record, 1, 1), 0);
     const DisplayReportBytes report = BuildDisplayReport(&record, 1, 0, 0);
     EXPECT_EQ(report[3], 0);
     EXPECT_EQ(report[4], 0);
-    EXPECT_EQ(report[5], 0xFB);
+    EXPECT_EQ(report[5], 0);
 }
 
 }  // namespace

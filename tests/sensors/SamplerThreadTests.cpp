@@ -24,6 +24,32 @@ TEST(SensorThread, RunWritesTheRecordOnceMapped)
     slot = nullptr;
 }
 
+TEST(SensorThread, VanishedValuesRideOverShortGapsThenReadNoValueAndComeBackWithTheNextPass)
+{
+    ScenarioFile f("device \"Intel Core i7-12700K\"\n  temp 0 11 \"CPU Package\" 50,-,-,-,-,61\n"
+                   "device \"NVIDIA GeForce RTX 3070\"\n  temp 0 13 \"GPU Temperature\" 40,-,41,-,-,-\n");
+    SensorSnapshot record{};
+    SensorSnapshotSlot slot{&record};
+    CollectTrace trace;
+    CHWiNFOThread sampler(slot, trace);
+    sampler.Run();
+    EXPECT_FLOAT_EQ(record.cpuTemperature, 50.0f);
+    EXPECT_FLOAT_EQ(record.gpuTemperature, 40.0f);
+    sampler.Run();
+    sampler.Run();
+    EXPECT_FLOAT_EQ(record.cpuTemperature, 50.0f) << "two passes without it: still shown";
+    EXPECT_FLOAT_EQ(record.gpuTemperature, 41.0f);
+    sampler.Run();
+    EXPECT_FLOAT_EQ(record.cpuTemperature, 0.0f) << "three passes without it: no value";
+    EXPECT_FLOAT_EQ(record.gpuTemperature, 41.0f) << "its gap started later";
+    sampler.Run();
+    sampler.Run();
+    EXPECT_FLOAT_EQ(record.cpuTemperature, 61.0f) << "back with the first pass that finds it";
+    EXPECT_FLOAT_EQ(record.gpuTemperature, 0.0f);
+    EXPECT_FLOAT_EQ(record.igpuTemperature, 0.0f);
+    slot = nullptr;
+}
+
 TEST(SensorThread, ThreadSamplesRepeatedlyUntilStopped)
 {
     ScenarioFile f("device \"Intel Core i7-12700K\"\n  temp 0 11 \"CPU Package\" 40,41,42,43,44,45\n");

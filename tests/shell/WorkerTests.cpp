@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -105,7 +106,7 @@ TEST(DeviceWorkerCycle, QueueTakesPushesFromManyThreads)
     auto proc = [](void* p) -> DWORD {
         auto* worker = static_cast<RecordingWorker*>(p);
         for (int i = 0; i < 500; ++i)
-            worker->PushCommand(WorkerCommand::Connect);
+            worker->PushCommand(WorkerCommand::SoftwareCheck);
         return 0;
     };
     for (int i = 0; i < 4; ++i)
@@ -195,6 +196,71 @@ TEST(ThreadBasic, StopEndsPromptlyWhenIdle)
     t.StopThread();
     t.JoinThread();
     EXPECT_EQ(t.cycles, 1);
+}
+
+// Counts the threads that enter Run() and how many are inside at once; the
+// first call is held until released.
+class ThreadCountingThread : public CThreadBasic {
+public:
+    ThreadCountingThread() : release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~ThreadCountingThread() override
+    {
+        SetEvent(release_);
+        StopThread();
+        JoinThread();
+        CloseHandle(release_);
+    }
+    void Run() override
+    {
+        const int inside = ++inside_;
+        int seen = maxInside.load();
+        while (inside > seen && !maxInside.compare_exchange_weak(seen, inside)) {
+        }
+        if (calls++ == 0) {
+            entered = true;
+            WaitForSingleObject(release_, INFINITE);
+        } else {
+            std::lock_guard<std::mutex> lock(m_);
+            if (std::find(laterThreads_.begin(), laterThreads_.end(), GetCurrentThreadId()) == laterThreads_.end())
+                laterThreads_.push_back(GetCurrentThreadId());
+        }
+        --inside_;
+    }
+    void Release() { SetEvent(release_); }
+    size_t LaterThreads()
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        return laterThreads_.size();
+    }
+
+    std::atomic<int> calls{0};
+    std::atomic<int> maxInside{0};
+    std::atomic<bool> entered{false};
+
+private:
+    HANDLE release_;
+    std::atomic<int> inside_{0};
+    std::mutex m_;
+    std::vector<DWORD> laterThreads_;
+};
+
+TEST(ThreadBasic, StartAfterAStopThatGaveUpNeverRunsTwoThreads)
+{
+    ThreadCountingThread t;
+    t.StartThread(200);
+    for (int i = 0; i < 1000 && !t.entered; ++i)
+        Sleep(10);
+    ASSERT_TRUE(t.entered);
+    t.StopThread();  // gives up: the first Run() is held
+    t.StartThread(200);
+    t.Release();
+    for (int i = 0; i < 2000 && t.calls < 6; ++i)
+        Sleep(10);
+    ASSERT_GE(t.calls, 6);
+    t.StopThread();
+    t.JoinThread();
+    EXPECT_EQ(t.maxInside, 1);
+    EXPECT_EQ(t.LaterThreads(), 1u) << "the stopped thread left; only the new one calls Run()";
 }
 
 // A worker whose command outlasts the stop bound and then writes to the object.

@@ -77,7 +77,7 @@ int VCoolerControl::Plug(const CoolerConfig& config)
     return index;
 }
 
-bool VCoolerControl::Replug(int index)
+bool VCoolerControl::Replug(int index, bool notify)
 {
     if (!IsOpen())
         return false;
@@ -87,13 +87,14 @@ bool VCoolerControl::Replug(int index)
         if (!ValidIndex(*s, index) || s->coolers[index].plugged)
             return false;
         PlugIn(s->coolers[index]);
-        notices = MakeNotices(*s, s->coolers[index], true);
+        if (notify)
+            notices = MakeNotices(*s, s->coolers[index], true);
     }
     SendNotices(notices);
     return true;
 }
 
-bool VCoolerControl::Unplug(int index)
+bool VCoolerControl::Unplug(int index, bool notify)
 {
     if (!IsOpen())
         return false;
@@ -103,9 +104,24 @@ bool VCoolerControl::Unplug(int index)
         if (!ValidIndex(*s, index) || !s->coolers[index].plugged)
             return false;
         vcooler::Unplug(s->coolers[index]);
-        notices = MakeNotices(*s, s->coolers[index], false);
+        if (notify)
+            notices = MakeNotices(*s, s->coolers[index], false);
     }
     SendNotices(notices);
+    return true;
+}
+
+bool VCoolerControl::MakeStale(int index)
+{
+    if (!IsOpen())
+        return false;
+    VCoolerChannel::Locked s(channel_);
+    if (!ValidIndex(*s, index) || !s->coolers[index].plugged)
+        return false;
+    Cooler& c = s->coolers[index];
+    c.handleEpoch++;
+    c.lit = 0;
+    c.versionPending = 0;
     return true;
 }
 
@@ -221,14 +237,17 @@ int VCoolerControl::CoolerCount()
     return n;
 }
 
-std::vector<LogEntry> VCoolerControl::ReadLog(uint64_t from)
+std::vector<LogEntry> VCoolerControl::ReadLog(uint64_t from, uint64_t* first)
 {
     std::vector<LogEntry> out;
     if (!IsOpen())
         return out;
     VCoolerChannel::Locked s(channel_);
-    const uint64_t first = s->logCount > kLogCapacity ? s->logCount - kLogCapacity : 0;
-    for (uint64_t i = from > first ? from : first; i < s->logCount; ++i)
+    const uint64_t kept = s->logCount > kLogCapacity ? s->logCount - kLogCapacity : 0;
+    const uint64_t start = from > kept ? from : kept;
+    if (first != nullptr)
+        *first = start;
+    for (uint64_t i = start; i < s->logCount; ++i)
         out.push_back(s->log[i % kLogCapacity]);
     return out;
 }

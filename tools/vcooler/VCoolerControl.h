@@ -38,8 +38,14 @@ public:
     // Adds a cooler and plugs it in; its index, or -1 when all slots are taken.
     int Plug(const CoolerConfig& config = {});
     // Plugs a known cooler in again (a new generation: old handles stay dead).
-    bool Replug(int index);
-    bool Unplug(int index);
+    // Silently: no arrival notice, as when the system missed it.
+    bool Replug(int index, bool notify = true);
+    // Silently: gone without a removal notice.
+    bool Unplug(int index, bool notify = true);
+    // As after the system slept: the cooler lost power (its display dark until
+    // the next report) and every handle opened before fails; it stays listed,
+    // and a handle opened now works. No notice.
+    bool MakeStale(int index);
     // Leaves the bus and comes back after the cooler's restart delay, on a
     // thread of its own (as after a firmware upgrade).
     void RestartAsync(int index);
@@ -51,8 +57,10 @@ public:
     DisplayState ReadDisplay(int index);
     bool ReadCooler(int index, Cooler& out);
     int CoolerCount();
-    // Log entries from sequence number `from` on (the log keeps the last 16384).
-    std::vector<LogEntry> ReadLog(uint64_t from = 0);
+    // Log entries from sequence number `from` on (the log keeps the last 16384);
+    // `first`, if given, receives the sequence number of the first one, taken
+    // under the same lock.
+    std::vector<LogEntry> ReadLog(uint64_t from = 0, uint64_t* first = nullptr);
     uint64_t LogCount();
 
     void RequestStop(bool stop);

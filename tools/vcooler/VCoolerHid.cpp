@@ -17,6 +17,7 @@ struct hid_device_ {
     int cooler;
     int collection;
     uint32_t generation;
+    uint32_t handleEpoch;
 };
 
 using namespace vcooler;
@@ -37,7 +38,7 @@ VCoolerChannel& Channel()
 
 bool Alive(const Cooler& c, const hid_device* dev)
 {
-    return c.present && c.plugged && c.generation == dev->generation;
+    return c.present && c.plugged && c.generation == dev->generation && c.handleEpoch == dev->handleEpoch;
 }
 
 // Counts one HID operation towards an armed unplug fault. True when the cooler
@@ -158,7 +159,7 @@ HID_API_EXPORT hid_device* HID_API_CALL hid_open_path(const char* path)
                 const bool ok = !c.collections[k].busy;
                 AppendLog(*s, i, k, LogKind::Open, ok, nullptr, 0);
                 if (ok)
-                    dev = new hid_device{i, k, c.generation};
+                    dev = new hid_device{i, k, c.generation, c.handleEpoch};
                 break;
             }
             if (!notices.hidPaths.empty())

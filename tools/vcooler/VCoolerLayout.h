@@ -9,7 +9,7 @@
 namespace vcooler {
 
 constexpr uint32_t kMagic = 0x52434C56;  // "VLCR"
-constexpr uint32_t kLayoutVersion = 1;
+constexpr uint32_t kLayoutVersion = 2;
 constexpr int kMaxCoolers = 4;
 constexpr int kMaxCollections = 4;
 constexpr int kMaxHosts = 8;
@@ -33,6 +33,7 @@ struct Cooler {
     uint32_t present;     // the slot describes a cooler (plugged or not)
     uint32_t plugged;     // on the bus
     uint32_t generation;  // bumped on every plug; handles of an older one are dead
+    uint32_t handleEpoch; // bumped when the handles go stale; handles of an older one are dead
     uint32_t serial;      // part of the device paths
     uint16_t vendorId;
     uint16_t productId;

@@ -20,7 +20,7 @@ void Usage()
              L"usage: vcooler [--channel NAME] COMMAND [ARGS]\n"
              L"  serve | window | stop | reset | status\n"
              L"  plug [--version V] [--vid V] [--pid P] [--collections PAGE:USAGE,...] [--padding N] [--restart-ms N]\n"
-             L"  unplug I | replug I | version I V | busy I COLLECTION 0|1\n"
+             L"  unplug I [--silent] | replug I [--silent] | stale I | version I V | busy I COLLECTION 0|1\n"
              L"  fault I fail-sends|wrong-id-reads|fail-reads|unplug-after N\n"
              L"  digits I | log [FROM] | write-image PATH VERSION [SIZE]\n");
 }
@@ -78,9 +78,8 @@ int Status(VCoolerControl& control)
 int Log(VCoolerControl& control, uint64_t from)
 {
     static const wchar_t* kKinds[] = {L"send", L"get", L"open"};
-    uint64_t seq = control.LogCount();
-    const std::vector<LogEntry> entries = control.ReadLog(from);
-    seq -= entries.size();
+    uint64_t seq = 0;
+    const std::vector<LogEntry> entries = control.ReadLog(from, &seq);
     for (const LogEntry& e : entries) {
         wprintf(L"%llu %lld %u %u %ls %u %u ", static_cast<unsigned long long>(seq++), static_cast<long long>(e.timeUs), e.cooler,
                 e.collection, kKinds[static_cast<int>(e.kind) % 3], e.ok, e.length);
@@ -184,10 +183,12 @@ int wmain(int argc, wchar_t** argv)
         rc = Status(control);
     else if (cmd == L"plug")
         rc = Plug(control, argc, argv, i);
-    else if (cmd == L"unplug" && rest == 1)
-        rc = control.Unplug(static_cast<int>(Number(argv[i]))) ? 0 : 1;
-    else if (cmd == L"replug" && rest == 1)
-        rc = control.Replug(static_cast<int>(Number(argv[i]))) ? 0 : 1;
+    else if ((cmd == L"unplug" || cmd == L"replug") && (rest == 1 || (rest == 2 && std::wstring(argv[i + 1]) == L"--silent"))) {
+        const int index = static_cast<int>(Number(argv[i]));
+        const bool notify = rest == 1;
+        rc = (cmd == L"unplug" ? control.Unplug(index, notify) : control.Replug(index, notify)) ? 0 : 1;
+    } else if (cmd == L"stale" && rest == 1)
+        rc = control.MakeStale(static_cast<int>(Number(argv[i]))) ? 0 : 1;
     else if (cmd == L"version" && rest == 2)
         rc = control.SetFirmwareVersion(static_cast<int>(Number(argv[i])), static_cast<uint16_t>(Number(argv[i + 1]))) ? 0 : 1;
     else if (cmd == L"busy" && rest == 3)

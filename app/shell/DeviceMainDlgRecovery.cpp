@@ -1,0 +1,60 @@
+// The main window's part in keeping the display right through events outside
+// the program: resume from sleep, the end of the session, a restarted shell,
+// a changed work area.
+#include "DeviceMainDlg.h"
+
+namespace {
+
+// How long the end of the program waits for the worker's light-off report; a
+// command that runs longer (a download) is not waited for.
+constexpr DWORD kDarkenBoundMs = 2000;
+
+UINT TaskbarCreatedMessage()
+{
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+}  // namespace
+
+bool DeviceMainDlg::OnRecoveryMessage(UINT msg, WPARAM wParam, LRESULT& result)
+{
+    switch (msg) {
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            OnPowerResume();
+        result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        if (wParam)
+            DarkenDisplay(kDarkenBoundMs);
+        return false;
+    case WM_DISPLAYCHANGE:
+        tray.PlaceShownWindow();
+        return false;
+    case WM_SETTINGCHANGE:
+        if (wParam == SPI_SETWORKAREA)
+            tray.PlaceShownWindow();
+        return false;
+    default:
+        break;
+    }
+    if (msg != 0 && msg == TaskbarCreatedMessage()) {
+        tray.OnTaskbarCreated();
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+void DeviceMainDlg::EndingByOwnHand()
+{
+    if (!FirmwareUpgrading())
+        DarkenDisplay(kDarkenBoundMs);
+}
+
+void DeviceMainDlg::AllowTaskbarCreated()
+{
+    // The program runs elevated; the shell that announces itself does not.
+    ChangeWindowMessageFilterEx(GetSafeHwnd(), TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
+}
