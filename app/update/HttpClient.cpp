@@ -15,6 +15,7 @@ constexpr char kAcceptHeader[] = "Accept: */*\r\n\r\n";
 constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 static_assert(kOpenFlags == 0x84000100);
 
+
 std::string ToUtf8(const std::wstring& text)
 {
     if (text.empty())
@@ -51,34 +52,72 @@ UniqueInternet OpenInternet()
     UniqueInternet internet(InternetOpenA(agent, access, nullptr, nullptr, 0));
     if (internet) {
         DWORD connect = HttpClient::kConnectTimeoutMs;
-        DWORD receive = HttpClient::kReceiveTimeoutMs;
         InternetSetOptionA(internet.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-        InternetSetOptionA(internet.get(), INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
-        InternetSetOptionA(internet.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
     }
     return internet;
 }
 
-// The request, or an empty handle when it cannot be opened or the server
-// answered with anything but a 2xx status (an error page is not the file).
-UniqueInternet OpenUrl(const UniqueInternet& internet, const std::wstring& url)
+// One GET: the connection and its request.
+struct Request {
+    UniqueInternet connection;
+    UniqueInternet request;
+    explicit operator bool() const { return static_cast<bool>(request); }
+    HINTERNET get() const { return request.get(); }
+};
+
+// Sends the GET and returns it, or an empty Request when it cannot be sent or
+// the server answered with anything but a 2xx status (an error page is not
+// the file). The request is opened and sent in separate steps, not through
+// InternetOpenUrlA, so that the receive bound is on it before it is sent: a
+// socket's receive bound is taken when the request goes out.
+Request OpenUrl(const UniqueInternet& internet, const std::wstring& url)
 {
     const std::string utf8 = ToUtf8(url);
-    UniqueInternet request(InternetOpenUrlA(internet.get(), utf8.c_str(), kAcceptHeader,
-                                            static_cast<DWORD>(sizeof kAcceptHeader - 1), kOpenFlags, 0));
-    if (!request)
-        return request;
+    char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+    std::string path(INTERNET_MAX_URL_LENGTH, '\0');
+    std::string extra(INTERNET_MAX_URL_LENGTH, '\0');
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path.data();
+    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+    parts.lpszExtraInfo = extra.data();
+    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+    if (!InternetCrackUrlA(utf8.c_str(), 0, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
+        return {};
+    path.resize(parts.dwUrlPathLength);
+    extra.resize(parts.dwExtraInfoLength);
+
+    Request r;
+    r.connection.reset(
+        InternetConnectA(internet.get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!r.connection)
+        return {};
+    const DWORD flags = kOpenFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+    r.request.reset(HttpOpenRequestA(r.connection.get(), "GET", (path + extra).c_str(), nullptr, nullptr, nullptr,
+                                     flags, 0));
+    if (!r.request)
+        return {};
+    DWORD connect = HttpClient::kConnectTimeoutMs;
+    DWORD receive = HttpClient::kReceiveTimeoutMs;
+    InternetSetOptionA(r.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionA(r.get(), INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
+    InternetSetOptionA(r.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+    if (!HttpSendRequestA(r.get(), kAcceptHeader, static_cast<DWORD>(sizeof kAcceptHeader - 1), nullptr, 0))
+        return {};
+
     DWORD status = 0;
     DWORD size = sizeof status;
-    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
-        status < 200 || status > 299) {
-        request.reset();
-    }
-    return request;
+    if (!HttpQueryInfoW(r.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        status < 200 || status > 299)
+        return {};
+    return r;
 }
 
 // Content-Length, or 0 when the server sent none (chunked or close-delimited).
-DWORD ContentLength(const UniqueInternet& request)
+DWORD ContentLength(const Request& request)
 {
     DWORD length = 0;
     DWORD size = sizeof length;
@@ -100,7 +139,7 @@ int HttpClient::GetString(const std::wstring& url, std::wstring& text)
     const UniqueInternet internet = OpenInternet();
     if (!internet)
         return 0;
-    const UniqueInternet request = OpenUrl(internet, url);
+    const Request request = OpenUrl(internet, url);
     if (!request)
         return -1;
     const DWORD contentLength = ContentLength(request);
@@ -143,7 +182,7 @@ int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, 
     // An older file at the path must not pass for this download if it fails.
     if (PathFileExistsW(path.c_str()))
         DeleteFileW(path.c_str());
-    const UniqueInternet request = OpenUrl(internet, url);
+    const Request request = OpenUrl(internet, url);
     if (!request)
         return -1;
     PostProgress(window, 8);
