@@ -75,8 +75,9 @@ LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         tray.OnTrayMessage(lParam);
         return 0;
     case kMsgUpdateVerdict:
+        return OnUpdatePrompt(wParam, lParam);
     case kMsgUpgradeProgress:
-        return 0;  // the update service's dialogs handle these once it is in place
+        return OnUpgradeProgress(static_cast<int>(lParam));
     case kMsgLabelsChanged:
         ApplyPendingLabels();
         return 0;

@@ -11,6 +11,7 @@
 #include "TrayIcon.h"
 
 class CHWiNFOThread;
+class UpdateProcessDlg;
 class MButton;
 class CImageButton;
 class MPicture;
@@ -46,7 +47,34 @@ public:
     std::wstring softwareBaseUrl;
     std::wstring currentSoftwareVersion;
 
+    // Update service (DeviceMainDlgUpdate.cpp).
+    // Handler of kMsgUpdateVerdict: the prompt for kind 1 (software) or 2
+    // (firmware). UI thread; returns 0.
+    LRESULT OnUpdatePrompt(WPARAM kind, LPARAM available);
+    // Handler of kMsgUpgradeProgress: feeds the progress window and shows the
+    // result box at -1 and 100. UI thread; returns 0.
+    LRESULT OnUpgradeProgress(int progress);
+    // The firmware upgrade's outcome, read when its -1 or 100 arrives. The
+    // worker sets it before posting that progress. Any thread.
+    void SetUpgradeResult(const std::wstring& status, bool succeeded);
+    std::wstring LatestSoftwareVersion() const;
+    std::wstring TargetFirmwareVersion() const;
+
+protected:
+    // The update checks (worker thread).
+    void CheckSoftware(bool silent) override;
+    void CheckFirmware(bool silent) override;
+    void RequestFirmwareUpgradePrompt() override;
+    void CloseUpgradeProgress() override;
+
 private:
+    void CheckSoftwareVersion(bool verbose);
+    void CheckFirmwareUpgrade();
+    void CheckFirmwareUpgrade2();
+    void PostVerdict(WPARAM kind, bool yes);
+    void SetTargetFirmwareVersion(const wchar_t* version);
+    void RunProgressDialog();
+
     // IDeviceView: called by the worker thread; the change is handed to the UI
     // thread with a posted message, so controls are only touched there.
     void SetDeviceCountText(const wchar_t* text) override;
@@ -83,6 +111,20 @@ private:
 
     int settingsPageShown = 0;
     int closeHover = 0;
+
+    // Worker-written texts the UI thread reads.
+    mutable std::mutex updateLock_;
+    std::wstring latestSoftwareVersion;
+    std::wstring targetFirmwareVersion;
+    std::wstring upgradeStatus;
+    bool upgradeSucceeded = false;
+    // The open progress window; the worker closes it after command 10.
+    std::mutex progressLock_;
+    UpdateProcessDlg* progressDialog = nullptr;
+    // One prompt of each kind, and one result box, at a time (UI thread).
+    bool softwarePromptOpen = false;
+    bool firmwarePromptOpen = false;
+    bool resultBoxOpen = false;
 
     std::mutex labelLock_;
     std::wstring pendingDeviceText_;

@@ -58,16 +58,9 @@ protected:
         DeviceMainDlg::Connect();
         Record("connect done");
     }
-    void CheckSoftware(bool silent) override
-    {
-        Record(silent ? "software check (silent)" : "software check");
-        DeviceMainDlg::CheckSoftware(silent);
-    }
-    void CheckFirmware(bool silent) override
-    {
-        Record(silent ? "firmware check (silent)" : "firmware check");
-        DeviceMainDlg::CheckFirmware(silent);
-    }
+    // Routing only: the checks' own prompts are the update tests' business.
+    void CheckSoftware(bool silent) override { Record(silent ? "software check (silent)" : "software check"); }
+    void CheckFirmware(bool silent) override { Record(silent ? "firmware check (silent)" : "firmware check"); }
 
 private:
     void Record(const char* what)

@@ -1,0 +1,299 @@
+// The update service's side of the main dialog: the version checks on the
+// worker, the prompts and the firmware upgrade's progress and result boxes on
+// the UI thread.
+#include <cstdio>
+#include <memory>
+
+#include "CUIMessageBox.h"
+#include "DeviceMainDlg.h"
+#include "HidDeviceManager.h"
+#include "HttpClient.h"
+#include "MainWindowMessages.h"
+#include "UpdateProcessDlg.h"
+#include "VersionPolicy.h"
+
+namespace {
+
+constexpr WPARAM kSoftwareKind = 1;
+constexpr WPARAM kFirmwareKind = 2;
+
+constexpr wchar_t kSoftwareCaption[] = L"Vantrel Glimra Software Updates";
+constexpr wchar_t kFirmwareCaption[] = L"Vantrel Glimra Firmware Updates";
+constexpr wchar_t kUpgradeCaption[] = L"Vantrel Glimra Firmware Upgrade";
+
+template <typename... Args>
+void DebugText(const wchar_t* format, Args... args)
+{
+    wchar_t text[256];
+    swprintf(text, sizeof text / sizeof text[0], format, args...);
+    OutputDebugStringW(text);
+}
+
+struct FailureText {
+    const wchar_t* statusPart;
+    const wchar_t* text;
+};
+constexpr FailureText kFailureTexts[] = {
+    {L"Device not connected",
+     L"Firmware upgrade failed!\n\nDevice not connected, please check USB connection and retry."},
+    {L"Device disconnected",
+     L"Firmware upgrade failed!\n\nDevice disconnected during upgrade, please reconnect and retry."},
+    {L"Cannot open firmware file",
+     L"Firmware upgrade failed!\n\nCannot open firmware file, please check file integrity and retry."},
+    {L"Failed to send upgrade command",
+     L"Firmware upgrade failed!\n\nFailed to send upgrade command, please check device connection and retry."},
+    {L"Data transfer failed",
+     L"Firmware upgrade failed!\n\nData transfer failed, please check device connection and retry."},
+};
+
+std::wstring FailureMessage(const std::wstring& status)
+{
+    for (const FailureText& row : kFailureTexts) {
+        if (status.find(row.statusPart) != std::wstring::npos)
+            return row.text;
+    }
+    return L"Firmware upgrade failed!\n\nError: " + status + L"\n\nPlease restart and retry.";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- worker thread
+
+void DeviceMainDlg::CheckSoftware(bool silent)
+{
+    CheckSoftwareVersion(!silent);
+}
+
+void DeviceMainDlg::CheckFirmware(bool silent)
+{
+    if (silent)
+        CheckFirmwareUpgrade2();
+    else
+        CheckFirmwareUpgrade();
+}
+
+void DeviceMainDlg::PostVerdict(WPARAM kind, bool yes)
+{
+    PostMessageW(kMsgUpdateVerdict, kind, yes ? 1 : 0);
+}
+
+void DeviceMainDlg::SetTargetFirmwareVersion(const wchar_t* version)
+{
+    std::lock_guard<std::mutex> lock(updateLock_);
+    targetFirmwareVersion = version;
+}
+
+// Worker thread.
+void DeviceMainDlg::CheckSoftwareVersion(bool verbose)
+{
+    std::wstring text;
+    HttpClient().GetString(softwareBaseUrl + L"version", text);
+    const SoftwareVerdict verdict = JudgeSoftwareVersion(currentSoftwareVersion, text);
+    if (verdict == SoftwareVerdict::Rejected) {
+        if (verbose)
+            PostVerdict(kSoftwareKind, false);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(updateLock_);
+        latestSoftwareVersion = text;
+    }
+    const bool available = verdict == SoftwareVerdict::Available;
+    if (verbose || available)
+        PostVerdict(kSoftwareKind, available);
+}
+
+// Worker thread. The "not connected" box blocks the worker until dismissed.
+void DeviceMainDlg::CheckFirmwareUpgrade()
+{
+    if (HidDeviceManager::Instance().DeviceCount() == 0) {
+        OutputDebugStringW(L"Device not connected, skip firmware upgrade check");
+        MessageBoxW(GetSafeHwnd(), L"Please connect the device and try again!", L"Device Not Connected",
+                    MB_ICONEXCLAMATION);
+        return;
+    }
+    SetTargetFirmwareVersion(kTargetFirmwareVersion);
+    int version = -1;
+    HidDeviceManager::Instance().ReadFirmwareVersion(version);
+    SetFirmware(version, true);
+    const std::wstring hex = FirmwareHexText(version);
+    DebugText(L"Current FW version: %d (0x%ls)", version, hex.c_str());
+
+    const FirmwareVerdict verdict = ClassifyFirmware(version, kTargetFirmwareVersion);
+    switch (verdict) {
+    case FirmwareVerdict::UpgradeFromZero:
+        DebugText(L"Trigger upgrade, current: 0x%ls (v0), target: %ls", hex.c_str(), kTargetFirmwareVersion);
+        break;
+    case FirmwareVerdict::OldBand:
+        DebugText(L"Version %d (0x%ls) is between 1-8, no upgrade needed", FirmwareVersionNumber(version),
+                  hex.c_str());
+        break;
+    case FirmwareVerdict::Upgrade:
+        DebugText(L"Trigger upgrade, current: 0x%ls, target: %ls", hex.c_str(), kTargetFirmwareVersion);
+        break;
+    case FirmwareVerdict::Latest:
+        DebugText(L"Current version: 0x%ls is latest, no upgrade", hex.c_str());
+        break;
+    }
+    PostVerdict(kFirmwareKind, verdict == FirmwareVerdict::UpgradeFromZero || verdict == FirmwareVerdict::Upgrade);
+}
+
+// Worker thread.
+void DeviceMainDlg::CheckFirmwareUpgrade2()
+{
+    if (HidDeviceManager::Instance().DeviceCount() == 0) {
+        OutputDebugStringW(L"CheckFirmwareUpgrade2 - Device not connected, skip firmware upgrade check");
+        return;
+    }
+    SetTargetFirmwareVersion(kTargetFirmwareVersion);
+    int version = -1;
+    HidDeviceManager::Instance().ReadFirmwareVersion(version);
+    SetFirmware(version, true);
+    const std::wstring hex = FirmwareHexText(version);
+    DebugText(L"CheckFirmwareUpgrade2 - Current FW: %d (0x%ls)", version, hex.c_str());
+
+    const FirmwareVerdict verdict = ClassifyFirmware(version, kTargetFirmwareVersion);
+    switch (verdict) {
+    case FirmwareVerdict::UpgradeFromZero:
+        DebugText(L"CheckFirmwareUpgrade2 - Trigger upgrade, current: 0x%ls (v0), target: %ls", hex.c_str(),
+                  kTargetFirmwareVersion);
+        break;
+    case FirmwareVerdict::OldBand:
+        DebugText(L"CheckFirmwareUpgrade2 - Version %d (0x%ls) is between 1-8, no upgrade needed",
+                  FirmwareVersionNumber(version), hex.c_str());
+        break;
+    case FirmwareVerdict::Upgrade:
+        DebugText(L"CheckFirmwareUpgrade2 - Trigger upgrade, current: 0x%ls, target: %ls", hex.c_str(),
+                  kTargetFirmwareVersion);
+        break;
+    case FirmwareVerdict::Latest:
+        DebugText(L"CheckFirmwareUpgrade2 - Current: 0x%ls is latest, no upgrade", hex.c_str());
+        break;
+    }
+    if (verdict == FirmwareVerdict::UpgradeFromZero || verdict == FirmwareVerdict::Upgrade)
+        PostVerdict(kFirmwareKind, true);
+}
+
+// Worker thread: a cooler that connected with version 0.
+void DeviceMainDlg::RequestFirmwareUpgradePrompt()
+{
+    SetTargetFirmwareVersion(kTargetFirmwareVersion);
+    PostVerdict(kFirmwareKind, true);
+}
+
+// Worker thread, after command 10.
+void DeviceMainDlg::CloseUpgradeProgress()
+{
+    std::lock_guard<std::mutex> lock(progressLock_);
+    if (progressDialog != nullptr)
+        progressDialog->DoOK();
+}
+
+// Any thread.
+void DeviceMainDlg::SetUpgradeResult(const std::wstring& status, bool succeeded)
+{
+    std::lock_guard<std::mutex> lock(updateLock_);
+    upgradeStatus = status;
+    upgradeSucceeded = succeeded;
+}
+
+std::wstring DeviceMainDlg::LatestSoftwareVersion() const
+{
+    std::lock_guard<std::mutex> lock(updateLock_);
+    return latestSoftwareVersion;
+}
+
+std::wstring DeviceMainDlg::TargetFirmwareVersion() const
+{
+    std::lock_guard<std::mutex> lock(updateLock_);
+    return targetFirmwareVersion;
+}
+
+// ---------------------------------------------------------------- UI thread
+// The boxes run nested modal loops: further verdicts and progress are still
+// dispatched meanwhile, hence the open marks.
+
+LRESULT DeviceMainDlg::OnUpdatePrompt(WPARAM kind, LPARAM available)
+{
+    if (kind == kSoftwareKind) {
+        if (softwarePromptOpen) {
+            OutputDebugStringW(L"Software dialog showing, skip duplicate");
+            return 0;
+        }
+        softwarePromptOpen = true;
+        if (available) {
+            wchar_t text[256];
+            swprintf(text, sizeof text / sizeof text[0], L"%ls:v%ls, %ls", L"Detected the latest version",
+                     LatestSoftwareVersion().c_str(), L"update now?");
+            if (ShowMessageBox(text, kSoftwareCaption, CUIMessageBox::kModeYesNo) == 1)
+                PushCommand(WorkerCommand::SoftwareUpdate);
+        } else {
+            ShowMessageBox(L"The software is the latest version!", kSoftwareCaption, CUIMessageBox::kModeOk);
+        }
+        softwarePromptOpen = false;
+    } else if (kind == kFirmwareKind) {
+        if (firmwarePromptOpen) {
+            OutputDebugStringW(L"Firmware dialog showing, skip duplicate");
+            return 0;
+        }
+        firmwarePromptOpen = true;
+        if (available) {
+            wchar_t text[256];
+            swprintf(text, sizeof text / sizeof text[0], L"%ls:v%ls, %ls", L"Detected the latest version",
+                     TargetFirmwareVersion().c_str(), L"update now?");
+            if (ShowMessageBox(text, kFirmwareCaption, CUIMessageBox::kModeYesNo) == 1) {
+                PushCommand(WorkerCommand::FirmwareUpgrade);
+                RunProgressDialog();
+            }
+        } else {
+            ShowMessageBox(L"The Firmware is the latest version!", kFirmwareCaption, CUIMessageBox::kModeOk);
+        }
+        firmwarePromptOpen = false;
+    }
+    return 0;
+}
+
+void DeviceMainDlg::RunProgressDialog()
+{
+    auto dialog = std::make_unique<UpdateProcessDlg>();
+    {
+        std::lock_guard<std::mutex> lock(progressLock_);
+        progressDialog = dialog.get();
+    }
+    dialog->RunModal(GetSafeHwnd());
+    {
+        std::lock_guard<std::mutex> lock(progressLock_);
+        progressDialog = nullptr;
+    }
+    dialog->DestroyWindow();
+}
+
+LRESULT DeviceMainDlg::OnUpgradeProgress(int progress)
+{
+    // Only this thread sets and clears the pointer: no lock needed to read it here.
+    if (progressDialog != nullptr)
+        progressDialog->UpdateProgress(progress);
+    if (resultBoxOpen) {
+        OutputDebugStringW(L"Upgrade result dialog showing, skip duplicate");
+        return 0;
+    }
+    std::wstring status;
+    bool succeeded = false;
+    {
+        std::lock_guard<std::mutex> lock(updateLock_);
+        status = upgradeStatus;
+        succeeded = upgradeSucceeded;
+    }
+    if (progress == -1) {
+        resultBoxOpen = true;
+        ShowMessageBox(FailureMessage(status), kUpgradeCaption, CUIMessageBox::kModeOk);
+        resultBoxOpen = false;
+    } else if (progress >= 100) {
+        resultBoxOpen = true;
+        ShowMessageBox(succeeded ? L"Firmware upgrade successful!\n\nDevice upgraded to latest version."
+                                 : L"Firmware upgrade failed!\n\nUpgrade process interrupted.\n\nPlease restart and retry.",
+                       kUpgradeCaption, CUIMessageBox::kModeOk);
+        resultBoxOpen = false;
+    }
+    return 0;
+}
