@@ -209,11 +209,10 @@ ZipEntryOutcome ZipExtractor::ExtractCurrent(void* archive, ZipEntryRecord& reco
     const std::wstring parent = base_ + (slash == std::wstring::npos ? L"" : relative.substr(0, slash));
     const std::wstring path = base_ + relative;
     // A read-only file is not recreated (as Windows refuses it, also where the
-    // file system below would allow it), and a link is never written through.
+    // file system below would allow it).
     const DWORD existing = GetFileAttributesW(path.c_str());
     if (!CreateFolderLevels(parent, guardFrom_) ||
-        (existing != INVALID_FILE_ATTRIBUTES &&
-         (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT))))
+        (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)))
         return ZipEntryOutcome::NotCreated;
     return WriteCurrent(archive, record, path);
 }
@@ -227,8 +226,12 @@ ZipEntryOutcome ZipExtractor::WriteCurrent(void* archive, ZipEntryRecord& record
     if (extraBytes > 0)
         ApplyExtendedTimestamp(extra.data(), static_cast<size_t>(extraBytes), record);
 
+    // Written under a new name, then moved over the old one: a symbolic or
+    // hard link in its place is replaced, never written through (nor deleted
+    // through, as Wine's DeleteFileW does with a link to a file).
+    const std::wstring part = path + L".caldris-part";
     const DWORD attributes = record.attributes & ~FILE_ATTRIBUTE_DIRECTORY;
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    UniqueHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         unzCloseCurrentFile(archive);
@@ -264,8 +267,10 @@ ZipEntryOutcome ZipExtractor::WriteCurrent(void* archive, ZipEntryRecord& record
     if (outcome == ZipEntryOutcome::FileWritten)
         SetFileTime(file.get(), &record.creationTime, &record.accessTime, &record.writeTime);
     file.reset();
+    if (outcome == ZipEntryOutcome::FileWritten && !MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        outcome = ZipEntryOutcome::NotCreated;
     if (outcome != ZipEntryOutcome::FileWritten)
-        RemovePartialFile(path);
+        RemovePartialFile(part);
     return outcome;
 }
 

@@ -32,7 +32,8 @@ struct ZipEntryRecord {
 
 // Unpacks a zip archive (minizip over zlib) below a folder, never outside it:
 // names are cleaned and checked, links are not created, folder levels that are
-// links are not written through, and all entries together are bounded in size.
+// links are not written through, a link where a file goes is replaced, and all
+// entries together are bounded in size.
 class ZipExtractor {
 public:
     static constexpr DWORD kChunkBytes = 16384;

@@ -132,3 +132,37 @@ TEST(HostileArchives, FuzzedArchivesStayInsideTheFolder)
 }
 
 }  // namespace
+
+namespace {
+
+// A junction or link planted in the (user-writable) download folder would send
+// this elevated program's writes elsewhere: nothing is written through one. A
+// link as a folder level or as the folder itself refuses the entry; a link
+// where a file goes is replaced by the file.
+TEST(HostileArchives, NothingIsWrittenThroughALink)
+{
+    const std::wstring base = FixturePath(L"link-base\\");
+    const std::wstring target = FixturePath(L"link-target");
+    ASSERT_TRUE(GetFileAttributesW((base + L"redirect").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    ASSERT_EQ(ReadBytes(base + L"victim-link.txt"), "victim");
+
+    ZipExtractor extractor;
+    ASSERT_TRUE(extractor.Extract(FixturePath(L"links.zip"), base));
+    ASSERT_EQ(extractor.Entries().size(), 4u);
+    EXPECT_EQ(extractor.Entries()[0].outcome, ZipEntryOutcome::FileWritten);
+    EXPECT_EQ(extractor.Entries()[1].outcome, ZipEntryOutcome::NotCreated);
+    EXPECT_EQ(extractor.Entries()[2].outcome, ZipEntryOutcome::FileWritten);
+    EXPECT_EQ(extractor.Entries()[3].outcome, ZipEntryOutcome::FileWritten);
+    EXPECT_EQ(ReadBytes(base + L"victim-link.txt"), "overwritten");
+
+    ASSERT_TRUE(extractor.Extract(FixturePath(L"links.zip"), base + L"redirect\\"));
+    for (const ZipEntryRecord& e : extractor.Entries())
+        EXPECT_EQ(e.outcome, ZipEntryOutcome::NotCreated) << e.name;
+
+    EXPECT_EQ(Children(target), std::vector<std::wstring>{L"victim.txt"});
+    EXPECT_EQ(ReadBytes(target + L"\\victim.txt"), "victim");
+    DeleteFileW((base + L"good-before.txt").c_str());
+    DeleteFileW((base + L"good-after.txt").c_str());
+}
+
+}  // namespace

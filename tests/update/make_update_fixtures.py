@@ -2,23 +2,29 @@
 """Writes the update tests' archives and signatures into a folder.
 
 make_update_fixtures.py OUT_DIR SIGN_SCRIPT KEYS_DIR
+make_update_fixtures.py --links OUT_DIR    (the links again: the tests replace one)
 
 - edge.zip: entry names that the cleaning rules turn into paths, folders and
   time stamps, attributes from DOS-family and Unix hosts.
 - hostile-*.zip: one hostile entry between two good ones each; hostile.txt
   lists "archive<TAB>expected outcome<TAB>path it may land at, or -".
 - seed-*.zip: small archives for the fuzz run.
+- link-base/: a folder holding a link to a folder and a link to a file, both
+  into link-target/ (Wine shows host symbolic links as reparse points);
+  links.zip writes through both names.
 - pkg-*.zip and their .sig files: signed packages (test key; one with the
   untrusted key) for the signature and installation tests.
 """
 import io
 import os
+import shutil
 import struct
 import subprocess
 import sys
 import zipfile
 
-OUT, SIGN, KEYS = sys.argv[1:4]
+LINKS_ONLY = sys.argv[1] == "--links"
+OUT, SIGN, KEYS = (sys.argv[2], None, None) if LINKS_ONLY else sys.argv[1:4]
 DOS, UNIX = 0, 3
 STAMP = (2021, 3, 4, 5, 6, 8)
 
@@ -167,6 +173,19 @@ def hostile_archives():
             f.write("%s\t%s\t%s\n" % (name, outcome, lands))
 
 
+def links():
+    base, target = os.path.abspath(os.path.join(OUT, "link-base")), os.path.abspath(os.path.join(OUT, "link-target"))
+    for folder in (base, target):
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+    with open(os.path.join(target, "victim.txt"), "wb") as f:
+        f.write(b"victim")
+    os.symlink(target, os.path.join(base, "redirect"))
+    os.symlink(os.path.join(target, "victim.txt"), os.path.join(base, "victim-link.txt"))
+    write("links.zip", build([good(True), entry("redirect/evil.txt", b"x"), entry("victim-link.txt", b"overwritten"),
+                              good(False)]))
+
+
 def sign(path, key):
     subprocess.run([SIGN, path, os.path.join(KEYS, key)], check=True, stdout=subprocess.DEVNULL)
 
@@ -186,8 +205,12 @@ def packages():
 
 
 os.makedirs(OUT, exist_ok=True)
+if LINKS_ONLY:
+    links()
+    sys.exit(0)
 write("edge.zip", edge_archive())
 hostile_archives()
+links()
 write("seed-small.zip", build([entry("a/"), entry("a/b.txt", b"b" * 3000), entry("c.txt", b"c", system=DOS, attr=0x20),
                                entry("s.txt", b"s" * 100, method=zipfile.ZIP_STORED)]))
 packages()
