@@ -99,7 +99,7 @@ void ApplyExtendedTimestamp(const unsigned char* extra, size_t size, ZipEntryRec
 void Trace(const ZipEntryRecord& record)
 {
     wchar_t text[400];
-    swprintf(text, ARRAYSIZE(text), L"ExtractZipToFolder: entry %u \"%.300s\": %s", record.index, record.name.c_str(),
+    swprintf(text, ARRAYSIZE(text), L"ExtractZipToFolder: entry %u \"%.300ls\": %ls", record.index, record.name.c_str(),
              OutcomeText(record.outcome));
     OutputDebugStringW(text);
 }

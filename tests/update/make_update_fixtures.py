@@ -200,7 +200,9 @@ def packages():
     for name in ("pkg-a.zip", "pkg-b.zip", "pkg-no-installer.zip", "pkg-not-a-zip.zip"):
         sign(os.path.join(OUT, name), "test-update-key.pem")
     with open(os.path.join(OUT, "pkg-a.zip"), "rb") as f:
-        write("pkg-a-untrusted.zip", f.read())
+        package = f.read()
+    write("pkg-a-untrusted.zip", package)
+    write("pkg-a-truncated.zip", package[:200])
     sign(os.path.join(OUT, "pkg-a-untrusted.zip"), "untrusted-update-key.pem")
 
 
