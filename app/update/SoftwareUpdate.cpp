@@ -11,11 +11,6 @@
 
 namespace {
 
-void RemoveFile(const std::wstring& path)
-{
-    DeleteFileW(path.c_str());
-}
-
 bool SameName(const std::wstring& a, const std::wstring& b)
 {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
@@ -33,12 +28,12 @@ bool LaunchInstaller(const std::wstring& path)
 SoftwareUpdateResult InstallSoftwareUpdate(const SoftwarePackage& package, const SoftwareUpdateActions& actions)
 {
     ZipExtractor::CreateFolderLevels(package.folder, package.folder.size() - 1);
-    RemoveFile(package.packagePath);
-    RemoveFile(package.signaturePath);
+    DeleteFileW(package.packagePath.c_str());
+    DeleteFileW(package.signaturePath.c_str());
 
     if (!actions.download(package.packageUrl, package.packagePath) ||
         GetFileAttributesW(package.packagePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        RemoveFile(package.packagePath);
+        DeleteFileW(package.packagePath.c_str());
         actions.tell(kUpdateDownloadFailedText);
         return SoftwareUpdateResult::DownloadFailed;
     }
@@ -50,11 +45,11 @@ SoftwareUpdateResult InstallSoftwareUpdate(const SoftwarePackage& package, const
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     const SignatureCheck check =
         lock ? VerifyPackageSignature(package.packagePath, package.signaturePath) : SignatureCheck::Unreadable;
-    RemoveFile(package.signaturePath);
+    DeleteFileW(package.signaturePath.c_str());
     if (check != SignatureCheck::Valid) {
         OutputDebugStringW(L"InstallSoftwareUpdate: the package's signature does not verify");
         lock.reset();
-        RemoveFile(package.packagePath);
+        DeleteFileW(package.packagePath.c_str());
         actions.tell(kUpdateNotVerifiedText);
         return SoftwareUpdateResult::NotVerified;
     }
@@ -62,7 +57,7 @@ SoftwareUpdateResult InstallSoftwareUpdate(const SoftwarePackage& package, const
     ZipExtractor extractor;
     const bool opened = extractor.Extract(package.packagePath, package.folder);
     lock.reset();
-    RemoveFile(package.packagePath);
+    DeleteFileW(package.packagePath.c_str());
     if (!opened) {
         actions.tell(kUpdateNotUnpackedText);
         return SoftwareUpdateResult::NotExtracted;

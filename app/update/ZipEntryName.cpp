@@ -8,16 +8,11 @@
 
 namespace {
 
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
-}
-
 // Position of the first inner "\..\" in any mix of separators, or npos.
 size_t FindInnerParent(const std::wstring& name)
 {
     for (size_t i = 0; i + 4 <= name.size(); ++i) {
-        if (IsSeparator(name[i]) && name[i + 1] == L'.' && name[i + 2] == L'.' && IsSeparator(name[i + 3]))
+        if (IsPathSeparator(name[i]) && name[i + 1] == L'.' && name[i + 2] == L'.' && IsPathSeparator(name[i + 3]))
             return i;
     }
     return std::wstring::npos;
@@ -62,14 +57,19 @@ std::wstring FullPath(const std::wstring& path)
 
 }  // namespace
 
+bool IsPathSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
 std::wstring CleanZipEntryName(std::wstring name)
 {
     for (;;) {
         if (name.size() >= 2 && name[1] == L':') {
             name.erase(0, 2);
-        } else if (!name.empty() && IsSeparator(name[0])) {
+        } else if (!name.empty() && IsPathSeparator(name[0])) {
             name.erase(0, 1);
-        } else if (name.size() >= 3 && name[0] == L'.' && name[1] == L'.' && IsSeparator(name[2])) {
+        } else if (name.size() >= 3 && name[0] == L'.' && name[1] == L'.' && IsPathSeparator(name[2])) {
             name.erase(0, 3);
         } else if (const size_t at = FindInnerParent(name); at != std::wstring::npos) {
             name.erase(0, at + 4);
@@ -85,7 +85,7 @@ EntryNameProblem CheckZipEntryName(const std::wstring& cleaned, std::wstring& re
     size_t start = 0;
     while (start <= cleaned.size()) {
         size_t end = start;
-        while (end < cleaned.size() && !IsSeparator(cleaned[end]))
+        while (end < cleaned.size() && !IsPathSeparator(cleaned[end]))
             ++end;
         const std::wstring segment = cleaned.substr(start, end - start);
         start = end + 1;

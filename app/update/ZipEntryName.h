@@ -13,6 +13,9 @@ enum class EntryNameProblem {
     ReservedDeviceName,  // CON, NUL, COM1 and the like, with or without an extension
 };
 
+// Zip names use either separator, and Windows accepts both.
+bool IsPathSeparator(wchar_t c);
+
 // The cleaning rules, repeated until none applies: a name whose second
 // character is ':' loses two characters; a leading "\" or "/" goes; a leading
 // "..\" or "../" goes; a name holding "\..\", "\../", "/../" or "/..\" loses

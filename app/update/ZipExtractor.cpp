@@ -14,11 +14,6 @@ namespace {
 
 using UniqueUnzip = UniqueResource<win32_traits::ClosedBy<unzFile, unzClose>>;
 
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
-}
-
 const wchar_t* OutcomeText(ZipEntryOutcome outcome)
 {
     switch (outcome) {
@@ -116,10 +111,10 @@ bool ZipExtractor::CreateFolderLevels(const std::wstring& path, size_t guardFrom
 {
     bool isFolder = false;
     for (size_t i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && !IsSeparator(path[i]))
+        if (i < path.size() && !IsPathSeparator(path[i]))
             continue;
         const std::wstring level = path.substr(0, i);
-        if (IsSeparator(level.back()) || level.back() == L':')
+        if (IsPathSeparator(level.back()) || level.back() == L':')
             continue;  // a root, a drive or a doubled separator
         DWORD attributes = GetFileAttributesW(level.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -143,7 +138,7 @@ bool ZipExtractor::Extract(const std::wstring& zipPath, const std::wstring& fold
         return false;
 
     base_ = folder;
-    if (base_.empty() || !IsSeparator(base_.back()))
+    if (base_.empty() || !IsPathSeparator(base_.back()))
         base_ += L'\\';
     guardFrom_ = base_.size() - 1;
     budget_ = kMaxTotalBytes;
@@ -188,7 +183,7 @@ ZipEntryOutcome ZipExtractor::ExtractCurrent(void* archive, ZipEntryRecord& reco
     if (name.size() > kMaxNameChars)
         return ZipEntryOutcome::NameRefused;
     const bool isFolder =
-        (!name.empty() && IsSeparator(name.back())) || (record.attributes & FILE_ATTRIBUTE_DIRECTORY);
+        (!name.empty() && IsPathSeparator(name.back())) || (record.attributes & FILE_ATTRIBUTE_DIRECTORY);
     record.name = CleanZipEntryName(name);
 
     std::wstring relative;
