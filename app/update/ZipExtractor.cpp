@@ -141,7 +141,7 @@ bool ZipExtractor::Extract(const std::wstring& zipPath, const std::wstring& fold
     if (base_.empty() || !IsPathSeparator(base_.back()))
         base_ += L'\\';
     guardFrom_ = base_.size() - 1;
-    budget_ = kMaxTotalBytes;
+    budget_ = maxTotalBytes_;
     name_.resize(0x10000);
 
     unz_global_info64 global{};

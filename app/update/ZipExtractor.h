@@ -41,6 +41,8 @@ public:
     // Far beyond any real package; an archive claiming more is hostile or broken.
     static constexpr ULONGLONG kMaxTotalBytes = 1ull << 30;
 
+    explicit ZipExtractor(ULONGLONG maxTotalBytes = kMaxTotalBytes) : maxTotalBytes_(maxTotalBytes) {}
+
     // True when the archive opened; then every entry has been attempted and
     // Entries() tells what became of each. False when it could not be opened.
     bool Extract(const std::wstring& zipPath, const std::wstring& folder);
@@ -55,6 +57,7 @@ private:
     ZipEntryOutcome ExtractCurrent(void* archive, ZipEntryRecord& record);
     ZipEntryOutcome WriteCurrent(void* archive, ZipEntryRecord& record, const std::wstring& path);
 
+    ULONGLONG maxTotalBytes_;
     std::wstring base_;
     size_t guardFrom_ = 0;  // the base folder's own level and every level below it
     std::vector<char> name_;

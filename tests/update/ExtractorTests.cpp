@@ -34,6 +34,8 @@ TEST(ZipEntryName, SegmentsThatWindowsWouldReadOtherwiseAreRefused)
     const std::map<std::wstring, EntryNameProblem> cases{
         {L"a//b\\\\c.txt", EntryNameProblem::None},
         {L"a/./b", EntryNameProblem::DotSegment},
+        {L"./a", EntryNameProblem::DotSegment},
+        {L"a\\.", EntryNameProblem::DotSegment},
         {L"a/..", EntryNameProblem::DotSegment},
         {L"/", EntryNameProblem::Empty},
         {L"name.", EntryNameProblem::TrailingDotOrSpace},
@@ -174,6 +176,21 @@ TEST(ZipExtractor, EdgeCasesLandBelowTheFolderWithTheirAttributesAndTimes)
     EXPECT_EQ(extractor.Entries()[10].outcome, ZipEntryOutcome::FileWritten);
     EXPECT_EQ(ReadBytes(base + L"readonly.txt"), "read only");
     EXPECT_EQ(ReadBytes(base + L"x\\setup.exe"), "setup");
+}
+
+// The bound counts what all entries wrote so far: an entry that would pass it
+// is not started. (seed-small.zip: a/, a/b.txt 3000 bytes, c.txt 1, s.txt 100.)
+TEST(ZipExtractor, EntriesBeyondTheTotalBoundAreSkipped)
+{
+    TempFolder temp(L"bound");
+    ZipExtractor extractor(3050);
+    ASSERT_TRUE(extractor.Extract(FixturePath(L"seed-small.zip"), temp.Path()));
+    const auto& entries = extractor.Entries();
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[1].outcome, ZipEntryOutcome::FileWritten);
+    EXPECT_EQ(entries[2].outcome, ZipEntryOutcome::FileWritten);
+    EXPECT_EQ(entries[3].outcome, ZipEntryOutcome::TooLarge);
+    EXPECT_FALSE(Exists(temp.Path() + L"s.txt"));
 }
 
 TEST(ZipExtractor, AnArchiveThatDoesNotOpenIsFalse)
