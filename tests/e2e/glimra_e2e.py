@@ -187,12 +187,15 @@ def capture_screen_rect(x, y, width, height):
 # ---------------------------------------------------------------- session
 
 class Session:
-    """One run of the program with one virtual cooler; use as a context manager."""
+    """One run of the program with one virtual cooler; use as a context manager.
+    With program_dir, that folder's program runs instead of the virtual-cooler
+    build, and no cooler is plugged."""
 
-    def __init__(self, name, build_dir, scenario, settings=None):
+    def __init__(self, name, build_dir, scenario, settings=None, program_dir=None):
         self.name = name
         self.build = os.path.abspath(build_dir)
         self.sim = os.path.join(self.build, "sim")
+        self.program_dir = program_dir or self.sim
         self.helper = os.path.join(self.build, "bin", "e2e_helper.exe")
         self.artefacts = os.path.join(self.build, "e2e-artifacts", name)
         shutil.rmtree(self.artefacts, ignore_errors=True)
@@ -259,15 +262,16 @@ class Session:
         check(line == "held", f"the lock holder said {line!r}")
         for name, value in self.settings.items():
             self.reg_set(SETTINGS_KEY, name, value)
-        self.serve = subprocess.Popen([WINE64, os.path.join(self.sim, "vcooler.exe"), "serve"], env=self.env,
-                                      stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.DEVNULL)
-        # The channel lives while a process holds it: a plug before `serve` has
-        # opened it is lost with the plugging process, so plug until it stays.
-        wait_for("a cooler plugged on the channel", self._plug, 20, interval=0.3)
+        if self.program_dir == self.sim:
+            self.serve = subprocess.Popen([WINE64, os.path.join(self.sim, "vcooler.exe"), "serve"], env=self.env,
+                                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.DEVNULL)
+            # The channel lives while a process holds it: a plug before `serve` has
+            # opened it is lost with the plugging process, so plug until it stays.
+            wait_for("a cooler plugged on the channel", self._plug, 20, interval=0.3)
         self.program_log = open(os.path.join(self.artefacts, "program.log"), "w")
         self.started_at = time.monotonic()
-        self.program = subprocess.Popen([WINE64, os.path.join(self.sim, "Vantrel Glimra.exe")], env=self.env,
+        self.program = subprocess.Popen([WINE64, os.path.join(self.program_dir, "Vantrel Glimra.exe")], env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=self.program_log,
                                         stderr=subprocess.STDOUT)
         wait_for("the main window", lambda: self._find_window(visible=True), 40, interval=0.3)
