@@ -6,6 +6,7 @@
 #include <string>
 
 #include "DeviceWorker.h"
+#include "HttpClient.h"
 #include "IDeviceView.h"
 #include "MDialog.h"
 #include "TrayIcon.h"
@@ -66,8 +67,14 @@ protected:
     void CheckFirmware(bool silent) override;
     void RequestFirmwareUpgradePrompt() override;
     void CloseUpgradeProgress() override;
+    // Command 7 (DeviceMainDlgSoftware.cpp). Worker thread.
+    void UpdateSoftware() override;
 
 private:
+    // Handler of kMsgSoftwareUpdateProblem: the box that says why an accepted
+    // update installed nothing. UI thread.
+    void ShowSoftwareUpdateProblem();
+
     void CheckSoftwareVersion(bool verbose);
     void CheckFirmwareUpgrade();
     void CheckFirmwareUpgrade2();
@@ -92,6 +99,11 @@ private:
     void ShowPage(bool settings);
     void ApplySwitchPictures();
     void InvalidateClient();
+
+    // The download's client: its last progress value carries over from one
+    // download to the next. Worker thread only.
+    HttpClient downloadClient_;
+    std::wstring softwareUpdateProblem_;  // under updateLock_
 
     std::unique_ptr<CHWiNFOThread> sensorThread;
     TrayIcon tray;
