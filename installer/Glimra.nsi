@@ -209,8 +209,21 @@ FunctionEnd
 !insertmacro END_RUNNING_INSTANCE ""
 !insertmacro END_RUNNING_INSTANCE "un."
 
+!macro REQUIRE_ADMIN
+  ; Program Files, HKLM and the logon task need it; without UAC a standard
+  ; user gets no prompt, so say so instead of failing half-way.
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "admin"
+    MessageBox MB_OK|MB_ICONSTOP "Administrator rights are needed for ${PRODUCT}." /SD IDOK
+    SetErrorLevel 740
+    Quit
+  ${EndIf}
+!macroend
+
 Function .onInit
   SetShellVarContext all
+  !insertmacro REQUIRE_ADMIN
   ; One installer at a time.
   System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${PRODUCT} Setup") p .r0 ?e'
   Pop $1
@@ -265,6 +278,7 @@ FunctionEnd
 
 Function un.onInit
   SetShellVarContext all
+  !insertmacro REQUIRE_ADMIN
 FunctionEnd
 
 Section "un.${PRODUCT}" SecUnProgram
