@@ -13,6 +13,7 @@
 #   --installer  package this already built "Vantrel Glimra Setup VERSION.exe"
 #                instead of building (the build of VERSION goes to
 #                ${GLIMRA_RELEASE_BUILD:-build-release})
+# GLIMRA_SIGN_UPDATE names another signing script with the same interface.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 SIGN="${GLIMRA_SIGN_UPDATE:-$ROOT/scripts/sign-update.sh}"
