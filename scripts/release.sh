@@ -57,7 +57,16 @@ fi
 [ -f "$INSTALLER" ] || die "installer $INSTALLER not found"
 [ "$(basename "$INSTALLER")" = "$SETUP_NAME" ] || die "$INSTALLER is not the installer of $VERSION"
 
-rm -rf "$OUT"
+# Emptied first, but only if it holds nothing but a release's files.
+if [ -d "$OUT" ]; then
+  for f in "$OUT"/* "$OUT"/.[!.]*; do
+    [ -e "$f" ] || continue
+    case "$(basename "$f")" in
+      version|Software-*.zip|Software-*.zip.sig|"Vantrel Glimra Setup "*.exe) rm -f "$f" ;;
+      *) die "$OUT holds $(basename "$f"), which is not part of a release; choose another --out" ;;
+    esac
+  done
+fi
 mkdir -p "$OUT"
 OUT="$(cd "$OUT" && pwd)"
 cp "$INSTALLER" "$OUT/$SETUP_NAME"
