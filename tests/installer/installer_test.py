@@ -156,14 +156,17 @@ class Wine:
         self.probe_exe = "Z:" + os.path.join(build, "bin", "installer_probe.exe").replace("/", "\\")
 
     def start_xvfb(self):
-        n = 120
-        while os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
-            n += 1
-        self.xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
-                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-        self.env["DISPLAY"] = f":{n}"
-        wait_for("Xvfb", lambda: os.path.exists(f"/tmp/.X11-unix/X{n}"), 10, 0.1)
+        # -displayfd: the server picks a free display itself, so concurrent
+        # runs never share one.
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1920x1080x24",
+                                      "-nolisten", "tcp"], pass_fds=(write,), stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as f:
+            number = f.readline().strip()
+        check(number.isdigit(), "Xvfb did not start")
+        self.env["DISPLAY"] = f":{number}"
 
     def close(self):
         subprocess.run([WINESERVER, "-k"], env=self.env, stdin=subprocess.DEVNULL,
