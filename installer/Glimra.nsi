@@ -80,6 +80,7 @@ Function ${un}EndRunningInstance
   Push $2
   Push $3
   StrCpy $0 0 ; steps waited
+  StrCpy $3 0 ; processes ended by force
   ${Do}
     System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${INSTANCE_MUTEX}") p .r1'
     ${If} $1 P= 0
@@ -99,10 +100,15 @@ Function ${un}EndRunningInstance
         ${Continue}
       ${EndIf}
       ${If} ${Silent}
+        ${If} $3 > 0
+          DetailPrint "${PRODUCT} could not be ended; going on"
+          ${Break}
+        ${EndIf}
         ; Still there (e.g. it drops "Exit" during a firmware upgrade): end
         ; exactly that process, found through its own window.
         Push $1
         Call ${un}TerminateWindowProcess
+        IntOp $3 $3 + 1
         StrCpy $0 0
         ${Continue}
       ${EndIf}

@@ -5,6 +5,9 @@
 //                 and prints "exit <code>"; exit 1 if it cannot be watched
 //   count NAME    prints how many processes run the executable NAME
 //   version FILE  prints the file version from FILE's version resource
+//   stubborn      holds the instance mutex and a window with the program's
+//                 property that ignores "Exit" (as during a firmware upgrade);
+//                 prints "ready <pid>" and runs until it is ended
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -101,6 +104,35 @@ int Version(const wchar_t* file)
     return 0;
 }
 
+LRESULT CALLBACK IgnoreExit(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND || message == WM_CLOSE)
+        return 0;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+int Stubborn()
+{
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, kWindowProperty);
+    if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS)
+        return 1;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = IgnoreExit;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"InstallerProbeStubborn";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"GLIMRA", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+    if (hwnd == nullptr || !SetPropW(hwnd, kWindowProperty, reinterpret_cast<HANDLE>(1)))
+        return 1;
+    std::printf("ready %lu\n", GetCurrentProcessId());
+    std::fflush(stdout);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageW(&msg);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -113,6 +145,8 @@ int wmain(int argc, wchar_t** argv)
         return Count(argv[2]);
     if (argc == 3 && std::wcscmp(argv[1], L"version") == 0)
         return Version(argv[2]);
-    std::fprintf(stderr, "usage: installer_probe window | watch PID | count NAME | version FILE\n");
+    if (argc == 2 && std::wcscmp(argv[1], L"stubborn") == 0)
+        return Stubborn();
+    std::fprintf(stderr, "usage: installer_probe window | watch PID | count NAME | version FILE | stubborn\n");
     return 2;
 }
