@@ -107,7 +107,6 @@ public:
         }
     }
     DWORD ProcessId() const { return processId_; }
-    HANDLE Handle() const { return process_.get(); }
     DWORD MainThreadId() const { return threadId_; }
 
 private:
@@ -417,8 +416,8 @@ TEST_F(ProgramWithCooler, DisplayStaysRightThroughSleepAStaleHandleASilentUnplug
 }
 
 // Figures, not a test (run with --gtest_also_run_disabled_tests): the time
-// from the resume message to the first correct report, and the CPU the program
-// spends in a minute with a cooler that is listed but gone.
+// from the resume message to the first correct report, and a minute with a
+// cooler that is listed but gone (stale handles, no new one opens).
 TEST_F(ProgramWithCooler, DISABLED_RecoveryFigures)
 {
     std::vector<double> ms;
@@ -445,16 +444,16 @@ TEST_F(ProgramWithCooler, DISABLED_RecoveryFigures)
     ASSERT_TRUE(coolers_->MakeStale(index_));
     ASSERT_TRUE(coolers_->SetCollectionBusy(index_, 1, true));
     Sleep(5000);  // past the first reopen attempts
-    FILETIME created, ended, kernel0, user0, kernel1, user1;
-    GetProcessTimes(program_.Handle(), &created, &ended, &kernel0, &user0);
+    // Wine reports no process times for another process: the CPU is read from
+    // outside (the host's /proc) between these two lines.
+    printf("listed but gone: minute starts\n");
+    fflush(stdout);
     const size_t opens0 = Count(vcooler::LogKind::Open);
     const size_t sends0 = Count(vcooler::LogKind::SendFeature);
     Sleep(60000);
-    GetProcessTimes(program_.Handle(), &created, &ended, &kernel1, &user1);
-    const auto ticks = [](const FILETIME& f) { return (static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-    const double cpuMs = (ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
-    printf("listed but gone, 60 s: CPU %.0f ms (%.2f %%), %zu open attempts, %zu sends\n", cpuMs, cpuMs / 600.0,
-           Count(vcooler::LogKind::Open) - opens0, Count(vcooler::LogKind::SendFeature) - sends0);
+    printf("listed but gone: minute ends; %zu open attempts, %zu sends\n", Count(vcooler::LogKind::Open) - opens0,
+           Count(vcooler::LogKind::SendFeature) - sends0);
+    fflush(stdout);
     ASSERT_TRUE(program_.ExitThroughTheTray(window_));
 }
 
