@@ -4,13 +4,22 @@
 //   exit-program  post the tray menu's "Exit" (WM_COMMAND 100) to the running
 //                 program's main window; exit code 1 when there is none
 //   work-area     print the work area: left top right bottom
+//   show-box MODE CAPTION TEXT
+//                 show the program's message box as the program would (a
+//                 reference picture for the tests); prints its result
 #include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "CUIMessageBox.h"
+#include "GdiplusScope.h"
+#include "Manager.h"
 #include "TestLock.h"
 
 namespace {
@@ -67,6 +76,18 @@ int WorkArea()
     return 0;
 }
 
+int ShowBox(int mode, const wchar_t* caption, const wchar_t* text)
+{
+    const GdiplusScope gdiplus;
+    Manager::SetInstance(GetModuleHandleW(nullptr));
+    // Line breaks come as the two characters \n on the command line.
+    std::wstring message(text);
+    for (size_t at; (at = message.find(L"\\n")) != std::wstring::npos;)
+        message.replace(at, 2, L"\n");
+    std::printf("result %d\n", ShowMessageBox(message, caption, mode));
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -77,6 +98,8 @@ int wmain(int argc, wchar_t** argv)
         return ExitProgram();
     if (argc == 2 && std::wcscmp(argv[1], L"work-area") == 0)
         return WorkArea();
-    std::fprintf(stderr, "usage: e2e_helper hold | exit-program | work-area\n");
+    if (argc == 5 && std::wcscmp(argv[1], L"show-box") == 0)
+        return ShowBox(_wtoi(argv[2]), argv[3], argv[4]);
+    std::fprintf(stderr, "usage: e2e_helper hold | exit-program | work-area | show-box MODE CAPTION TEXT\n");
     return 2;
 }
