@@ -12,6 +12,7 @@
 
 class CHWiNFOThread;
 class UpdateProcessDlg;
+struct FirmwareCheckTexts;
 class MButton;
 class CImageButton;
 class MPicture;
@@ -71,6 +72,7 @@ private:
     void CheckSoftwareVersion(bool verbose);
     void CheckFirmwareUpgrade();
     void CheckFirmwareUpgrade2();
+    bool ClassifyConnectedFirmware(const FirmwareCheckTexts& texts, bool& upgrade);
     void PostVerdict(WPARAM kind, bool yes);
     void SetTargetFirmwareVersion(const wchar_t* version);
     void RunProgressDialog();
