@@ -1,22 +1,29 @@
 #!/bin/bash
 # Sets everything up, builds the program and runs its virtual-cooler build under
-# Wine: a virtual cooler (firmware 0x13) is plugged in and its seven-segment
+# Wine: a virtual cooler (firmware 0x13 unless --firmware says) is plugged in and its seven-segment
 # display shows in a window of its own; the temperatures come from the host's
 # hwmon when it has temperature inputs, else from a replay scenario that rises
 # and falls. Uses $DISPLAY when set, else a private Xvfb whose screen is saved
 # every few seconds. Prints what the cooler shows once a second. Ctrl+C ends it.
 #
-# Usage: scripts/run.sh [--seconds N] [program arguments, e.g. -hide]
+# With GLIMRA_UPDATE_SERVER set to the local update server
+# (tools/updateserver/updateserver.py), its CA is trusted in the run's prefix
+# and the program's update checks go there.
+#
+# Usage: scripts/run.sh [--seconds N] [--firmware VERSION] [program arguments, e.g. -hide]
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${CALDRIS_RUN_BUILD:-$ROOT/build-run}"
 
 SECONDS_TO_RUN=0
+FIRMWARE=0x13
 PROGRAM_ARGS=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) SECONDS_TO_RUN="${2:?--seconds needs a number}"; shift 2 ;;
     --seconds=*) SECONDS_TO_RUN="${1#--seconds=}"; shift ;;
+    --firmware) FIRMWARE="${2:?--firmware needs a version, e.g. 0x11}"; shift 2 ;;
+    --firmware=*) FIRMWARE="${1#--firmware=}"; shift ;;
     *) PROGRAM_ARGS+=("$1"); shift ;;
   esac
 done
@@ -25,7 +32,7 @@ done
 cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCALDRIS_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" --target dist CaldrisSim vcooler_tool glimra-diag-sim
+cmake --build "$BUILD" --target dist CaldrisSim vcooler_tool glimra-diag-sim trust_ca
 
 SIM="$BUILD/sim"
 SHOTS="$BUILD/screenshots"
@@ -80,14 +87,20 @@ EOF
 fi
 
 export VCOOLER_CHANNEL="demo-$$"
-export GLIMRA_UPDATE_SERVER="${GLIMRA_UPDATE_SERVER:-http://127.0.0.1:9}"  # no update server for the demo
+export GLIMRA_UPDATE_SERVER="${GLIMRA_UPDATE_SERVER:-http://127.0.0.1:9}"  # no update server unless one is named
+UPDATE_CA="${GLIMRA_UPDATE_CA:-$ROOT/tools/updateserver/.state/ca.pem}"
+if [[ "$GLIMRA_UPDATE_SERVER" == https://* ]] && [ -f "$UPDATE_CA" ]; then
+  timeout 60 "$WINE64" "$BUILD/bin/trust-ca.exe" "Z:${UPDATE_CA//\//\\}" </dev/null >/dev/null 2>&1 &&
+    echo "[run] update server $GLIMRA_UPDATE_SERVER, CA $UPDATE_CA trusted" ||
+    echo "[run] could not trust $UPDATE_CA; the update checks will fail" >&2
+fi
 vcooler() { timeout 20 "$WINE64" "$SIM/vcooler.exe" "$@" 2>/dev/null | tr -d '\r' || true; }
 
 # The display window keeps the cooler channel open; plug once it holds it.
 "$WINE64" "$SIM/vcooler.exe" window </dev/null >/dev/null 2>&1 &
 WINDOW_PID=$!
 for _ in $(seq 100); do
-  vcooler plug --version 0x13 >/dev/null
+  vcooler plug --version "$FIRMWARE" >/dev/null
   vcooler status | grep -q "^cooler 0:" && break
   sleep 0.2
 done

@@ -13,6 +13,7 @@
 
 class CHWiNFOThread;
 class UpdateProcessDlg;
+struct FirmwareCheckTexts;
 class MButton;
 class CImageButton;
 class MPicture;
@@ -78,6 +79,7 @@ private:
     void CheckSoftwareVersion(bool verbose);
     void CheckFirmwareUpgrade();
     void CheckFirmwareUpgrade2();
+    bool ClassifyConnectedFirmware(const FirmwareCheckTexts& texts, bool& upgrade);
     void PostVerdict(WPARAM kind, bool yes);
     void SetTargetFirmwareVersion(const wchar_t* version);
     void RunProgressDialog();

@@ -56,7 +56,7 @@ def release_program(build, source):
         trusted = subprocess.run([WINE64, os.path.join(build, "bin", "trust-ca.exe"), windows_path(ca)],
                                  capture_output=True, text=True, timeout=60, stdin=subprocess.DEVNULL)
         check(trusted.returncode == 0, f"trust-ca failed: {trusted.stderr}")
-        with Session("release_program", build, SCENARIO, program_dir=dist) as s:
+        with Session("release_program", build, SCENARIO, firmware=None, program_dir=dist) as s:
             log(f"environment: GLIMRA_UPDATE_SERVER={s.env['GLIMRA_UPDATE_SERVER']}, "
                 f"GLIMRA_SENSOR_REPLAY={s.env['GLIMRA_SENSOR_REPLAY']}")
             # The start-up check asks the built-in host, not the environment's address.

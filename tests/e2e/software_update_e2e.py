@@ -96,9 +96,10 @@ def download_folder(s):
 
 
 def session(server, name, build):
-    s = Session(name, build, SCENARIO)
-    s.mark = os.path.join(s.artefacts, "installer-ran.txt")
-    s.env.update(GLIMRA_UPDATE_SERVER=server.server.url, GLIMRA_TEST_INSTALLER_MARK=windows_path(s.mark))
+    mark = os.path.join(build, "e2e-artifacts", name, "installer-ran.txt")
+    s = Session(name, build, SCENARIO, update_server=server.server.url,
+                program_env={"GLIMRA_TEST_INSTALLER_MARK": windows_path(mark)})
+    s.mark = mark
     return s
 
 
