@@ -10,13 +10,7 @@
 #include "MObject.h"
 #include "MWindow.h"
 #include "PaintManager.h"
-
-// Pumps this thread's messages for about ms milliseconds.
-void PumpMessages(DWORD ms);
-
-// Puts the real cursor over a client point of hwnd, so that mouse tracking
-// sees the pointer inside the window.
-void MoveCursorTo(HWND hwnd, int x, int y);
+#include "QluiTestCommon.h"
 
 // A window with its own control manager: the smallest dialog.
 class TestWindow : public MWindow {
@@ -31,6 +25,8 @@ public:
     HWND handleSeenAtInit = nullptr;
     bool initAfterCreate = false;
     std::function<void()> onApp;     // run when WM_APP arrives
+    // Sees each message first; returning true answers it with result.
+    std::function<bool(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)> hook;
 
     HWND CreatePopup(int x, int y, int cx, int cy, HWND owner = nullptr, DWORD exStyle = 0);
     BOOL OnInitDialog() override;
@@ -72,6 +68,7 @@ public:
 
     int moves = 0, downs = 0, ups = 0, dblClks = 0, rdowns = 0, rups = 0, drawn = 0;
     std::atomic<int> timers{0};
+    std::atomic<DWORD> timerThread{0};   // the thread of the last OnControlTimer
     std::vector<std::pair<int, UINT>> scrolls;   // (delta, flags)
     std::vector<std::pair<UINT, UINT>> keys;     // (key, flags)
     std::vector<int> focusCalls;
