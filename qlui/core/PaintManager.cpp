@@ -171,15 +171,20 @@ void PaintManager::RemoveControl(MControl* control)
             return;
         m_controls.erase(it);
     }
+    delete control;
+}
+
+void PaintManager::ForgetControl(MControl* control)
+{
     KillTimer(control);
-    DeleteFSTimer(control);
+    while (DeleteFSTimer(control)) {
+    }
     if (m_pHover == control)
         m_pHover = nullptr;
     if (m_pFocus == control)
         m_pFocus = nullptr;
     if (m_pCaretOwner == control)
         m_pCaretOwner = nullptr;
-    delete control;
 }
 
 void PaintManager::ClearAreaControls()
@@ -189,13 +194,8 @@ void PaintManager::ClearAreaControls()
         ScopedLock lock(m_csAreas);
         doomed.swap(m_areas);
     }
-    for (MControl* control : doomed) {
-        if (m_pHover == control)
-            m_pHover = nullptr;
-        if (m_pFocus == control)
-            m_pFocus = nullptr;
+    for (MControl* control : doomed)
         delete control;
-    }
 }
 
 void PaintManager::ClearControls()
@@ -205,9 +205,6 @@ void PaintManager::ClearControls()
         ScopedLock lock(m_csControls);
         doomed.swap(m_controls);
     }
-    m_pHover = nullptr;
-    m_pFocus = nullptr;
-    m_pCaretOwner = nullptr;
     for (MControl* control : doomed)
         delete control;
 }
