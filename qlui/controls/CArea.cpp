@@ -1,18 +1,6 @@
 #include "CArea.h"
 
-#include "ControlFactory.h"
 #include "MRender.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t*, int visible, int enabled)
-{
-    return new CArea(parent, id, rect, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"CArea", &Build);
-
-} // namespace
 
 CArea::CArea(MObject* parent, UINT id, CRect rect, int visible, int enabled)
     : MControl(parent, id, rect, visible, enabled, 1), m_nDirection(1), m_nStartTransparent(80),

@@ -3,19 +3,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "ControlFactory.h"
 #include "PaintManager.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t* text, int visible, int enabled)
-{
-    return new CImageButton(parent, id, rect, text, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"CImageButton", &Build);
-
-} // namespace
 
 CImageButton::CImageButton(MObject* parent, UINT id, CRect rect, const wchar_t* title, int visible, int enabled)
     : MButton(parent, id, rect, title, visible, enabled), m_nAirBladderMode(0)

@@ -1,17 +1,10 @@
 #include "MButton.h"
 
-#include "ControlFactory.h"
+#include "ControlNotify.h"
 #include "MRender.h"
 #include "Manager.h"
 
 namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t* text, int visible, int enabled)
-{
-    return new MButton(parent, id, rect, text, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"MButton", &Build);
 
 const Gdiplus::ARGB kDisabledText = 0xFF808080;
 
@@ -79,7 +72,7 @@ int MButton::OnControlLButtonDown(UINT, CPoint pt)
     int old = m_nState;
     m_nState = STATE_PRESSED;
     if (m_pParent != nullptr)
-        m_pParent->OnBaseMessage(m_nID, 1, 0, 0);
+        m_pParent->OnBaseMessage(m_nID, kNotifyPress, 0, 0);
     if (old == m_nState)
         return 0;
     RequestUpdate(0);
@@ -104,7 +97,7 @@ int MButton::OnControlLButtonUp(UINT, CPoint pt)
     RequestUpdate(0);
     OnStateChanged();
     if (click && m_pParent != nullptr)
-        m_pParent->OnBaseMessage(m_nID, 2, 0, 0);
+        m_pParent->OnBaseMessage(m_nID, kNotifyClick, 0, 0);
     return 1;
 }
 

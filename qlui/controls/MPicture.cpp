@@ -2,20 +2,8 @@
 
 #include <algorithm>
 
-#include "ControlFactory.h"
 #include "MRender.h"
 #include "Manager.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t*, int visible, int enabled)
-{
-    return new MPicture(parent, id, rect, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"MPicture", &Build);
-
-} // namespace
 
 MPicture::MPicture(MObject* parent, UINT id, CRect rect, int visible, int enabled)
     : MControlFont(parent, id, rect, nullptr, visible, enabled, 1), m_showMode(SHOWMODE_ALIGN), m_nCorner(4),

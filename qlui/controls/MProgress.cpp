@@ -1,19 +1,7 @@
 #include "MProgress.h"
 
-#include "ControlFactory.h"
 #include "MRender.h"
 #include "PaintManager.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t*, int visible, int enabled)
-{
-    return new MProgress(parent, id, rect, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"MProgress", &Build);
-
-} // namespace
 
 MProgress::MProgress(MObject* parent, UINT id, CRect rect, int visible, int enabled)
     : MControlFont(parent, id, rect, nullptr, visible, enabled, 1), m_nProgress(0), m_nMaxProgress(100), m_nTick(0),

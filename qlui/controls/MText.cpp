@@ -1,18 +1,5 @@
 #include "MText.h"
 
-#include "ControlFactory.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t* text, int visible, int)
-{
-    return new MText(parent, id, rect, text, visible);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"MText", &Build);
-
-} // namespace
-
 // A label never takes input: it is created disabled, so clicks go to its parent.
 MText::MText(MObject* parent, UINT id, CRect rect, const wchar_t* title, int visible)
     : MControlFont(parent, id, rect, title, visible, 0, 1), m_bShadow(0), m_bTextBack(0), m_backColor(0xFF008000),
