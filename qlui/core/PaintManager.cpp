@@ -16,6 +16,19 @@ bool CanTakeFocus(MControl* control)
     return control->IsVisible() && control->IsEnabled() && control->IsTabStop();
 }
 
+// Empties a list under its lock and deletes its controls after, so that their
+// destructors may call back into the manager.
+void DeleteControls(std::vector<MControl*>& list, CRITICAL_SECTION& lock)
+{
+    std::vector<MControl*> doomed;
+    {
+        ScopedLock hold(lock);
+        doomed.swap(list);
+    }
+    for (MControl* control : doomed)
+        delete control;
+}
+
 } // namespace
 
 PaintManager::PaintManager()
@@ -187,27 +200,8 @@ void PaintManager::ForgetControl(MControl* control)
         m_pCaretOwner = nullptr;
 }
 
-void PaintManager::ClearAreaControls()
-{
-    std::vector<MControl*> doomed;
-    {
-        ScopedLock lock(m_csAreas);
-        doomed.swap(m_areas);
-    }
-    for (MControl* control : doomed)
-        delete control;
-}
-
-void PaintManager::ClearControls()
-{
-    std::vector<MControl*> doomed;
-    {
-        ScopedLock lock(m_csControls);
-        doomed.swap(m_controls);
-    }
-    for (MControl* control : doomed)
-        delete control;
-}
+void PaintManager::ClearAreaControls() { DeleteControls(m_areas, m_csAreas); }
+void PaintManager::ClearControls() { DeleteControls(m_controls, m_csControls); }
 
 void PaintManager::ClearAllControls()
 {

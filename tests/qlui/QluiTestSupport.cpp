@@ -155,3 +155,26 @@ int TestControl::OnControlTimer()
     ++timers;
     return 1;
 }
+
+void WindowTest::SetUp()
+{
+    parent.pm = &window.pm;
+    ASSERT_NE(nullptr, window.CreatePopup(60, 60, 300, 200));
+    hwnd = window.GetSafeHwnd();
+    PumpMessages(30);
+}
+
+void WindowTest::TearDown()
+{
+    ::ReleaseCapture();
+    window.DestroyWindow();
+    BYTE keys[256] = {};
+    ::SetKeyboardState(keys);
+}
+
+TestControl* WindowTest::Add(UINT id, CRect rect, UINT list)
+{
+    auto* control = new TestControl(&parent, id, rect);
+    window.pm.AddControl(list, control);
+    return control;
+}

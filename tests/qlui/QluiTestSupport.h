@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <functional>
 #include <string>
@@ -105,4 +107,17 @@ public:
         pt.Offset(-dx, -dy);
         return 1;
     }
+};
+
+// One test's popup window with its control manager, and a parent that passes
+// its controls' repaint requests on to the manager.
+class WindowTest : public ::testing::Test {
+public:
+    void SetUp() override;
+    void TearDown() override;
+    TestControl* Add(UINT id, CRect rect, UINT list = 1);
+
+    TestWindow window;
+    TestParent parent;
+    HWND hwnd = nullptr;
 };

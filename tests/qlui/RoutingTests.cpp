@@ -11,28 +11,8 @@
 
 namespace {
 
-class Routing : public ::testing::Test {
+class Routing : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        parent.pm = &window.pm;
-        ASSERT_NE(nullptr, window.CreatePopup(60, 60, 300, 200));
-        hwnd = window.GetSafeHwnd();
-        PumpMessages(30);
-    }
-    void TearDown() override
-    {
-        ::ReleaseCapture();
-        window.DestroyWindow();
-        BYTE keys[256] = {};
-        ::SetKeyboardState(keys);
-    }
-    TestControl* Add(UINT id, CRect rect, UINT list = 1)
-    {
-        auto* control = new TestControl(&parent, id, rect);
-        window.pm.AddControl(list, control);
-        return control;
-    }
     LRESULT Mouse(UINT msg, int x, int y, WPARAM keys = 0)
     {
         MoveCursorTo(hwnd, x, y);
@@ -51,10 +31,6 @@ protected:
             keys[vk] = 0x80;
         ::SetKeyboardState(keys);
     }
-
-    TestWindow window;
-    TestParent parent;
-    HWND hwnd = nullptr;
 };
 
 } // namespace

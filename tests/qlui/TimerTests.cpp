@@ -78,21 +78,9 @@ void operator delete(void* p, std::size_t) noexcept { FreeOrPoison(p); }
 namespace {
 
 // Public, so that the ways a control dies can be listed as data.
-class Timers : public ::testing::Test {
+class Timers : public WindowTest {
 public:
-    void SetUp() override
-    {
-        parent.pm = &window.pm;
-        ASSERT_NE(nullptr, window.CreatePopup(60, 60, 300, 200));
-        hwnd = window.GetSafeHwnd();
-    }
-    void TearDown() override { window.DestroyWindow(); }
-    TestControl* Add(UINT list = 1)
-    {
-        auto* control = new TestControl(&parent, 1, CRect(0, 0, 10, 10));
-        window.pm.AddControl(list, control);
-        return control;
-    }
+    TestControl* Add(UINT list = 1) { return WindowTest::Add(1, CRect(0, 0, 10, 10), list); }
     // A child of container, attached to the window's manager.
     TestControl* AddChild(TestControl* container)
     {
@@ -109,10 +97,6 @@ public:
         }
         return true;
     }
-
-    TestWindow window;
-    TestParent parent;
-    HWND hwnd = nullptr;
 };
 
 } // namespace
