@@ -29,11 +29,7 @@ void CArea::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, w, h);
-        ::BitBlt(m_hMemDC, 0, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+    if (RebuildCache(dc, 1, true)) {
         Gdiplus::Color fill(0xFE, GetRValue(m_crFill), GetGValue(m_crFill), GetBValue(m_crFill));
         if (m_nStartTransparent != 0 || m_nEndTransparent != 0) {
             HDC veilDC = ::CreateCompatibleDC(dc);
@@ -61,5 +57,5 @@ void CArea::DrawControl(HDC& dc, CRect)
             }
         }
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, 0, 0, SRCCOPY);
+    ShowCache(dc, 0);
 }

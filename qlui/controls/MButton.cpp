@@ -101,21 +101,11 @@ int MButton::OnControlLButtonUp(UINT, CPoint pt)
     return 1;
 }
 
-void MButton::CopyBackground(HDC& dc, int w, int h)
-{
-    for (int i = 0; i < 4; ++i)
-        ::BitBlt(m_hMemDC, i * w, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
-}
-
 void MButton::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, 4 * w, h);
-        CopyBackground(dc, w, h);
+    if (RebuildCache(dc, 4, true)) {
         Gdiplus::Graphics graphics(m_hMemDC);
         if (m_pImage != nullptr) {
             for (int i = 0; i < 4; ++i)
@@ -142,5 +132,5 @@ void MButton::DrawControl(HDC& dc, CRect)
             }
         }
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, w * m_nState, 0, SRCCOPY);
+    ShowCache(dc, m_nState);
 }

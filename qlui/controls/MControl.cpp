@@ -569,6 +569,26 @@ void MControl::UpdateAnimateDC(HDC& dc, int cx, int cy)
     CreateCache(dc, cx, cy, m_hAniDC, m_hAniBitmap, m_hOldAniBitmap);
 }
 
+bool MControl::RebuildCache(HDC& dc, int copies, bool copyBackground)
+{
+    int w = m_rect.Width();
+    int h = m_rect.Height();
+    if (w <= 0 || h <= 0 || m_bUpdate)
+        return false;
+    UpdateMemDC(dc, copies * w, h);
+    for (int i = 0; copyBackground && i < copies; ++i)
+        ::BitBlt(m_hMemDC, i * w, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+    return true;
+}
+
+void MControl::ShowCache(HDC& dc, int index)
+{
+    int w = m_rect.Width();
+    int h = m_rect.Height();
+    if (w > 0 && h > 0 && m_hMemDC != nullptr)
+        ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, w * index, 0, SRCCOPY);
+}
+
 int MControl::PositionItem2Value(const FS_POSITION_ITEM& item, int start, int end)
 {
     int value = static_cast<int>(item.value);

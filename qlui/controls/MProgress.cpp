@@ -97,11 +97,7 @@ void MProgress::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, w, h);
-        ::BitBlt(m_hMemDC, 0, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+    if (RebuildCache(dc, 1, true)) {
         Gdiplus::Graphics graphics(m_hMemDC);
         int maximum = m_nMaxProgress > 0 ? m_nMaxProgress : 1;
         int fill = static_cast<int>(static_cast<long long>(w) * m_nProgress / maximum);
@@ -142,5 +138,5 @@ void MProgress::DrawControl(HDC& dc, CRect)
             DrawTitleText(graphics, text, layout, format, static_cast<Gdiplus::REAL>(m_nFontSize), nullptr);
         }
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, 0, 0, SRCCOPY);
+    ShowCache(dc, 0);
 }

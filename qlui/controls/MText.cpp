@@ -80,12 +80,7 @@ void MText::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, w, h);
-        if (!m_bTextBack)
-            ::BitBlt(m_hMemDC, 0, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+    if (RebuildCache(dc, 1, !m_bTextBack)) {
         Gdiplus::Graphics graphics(m_hMemDC);
         if (m_bTextBack) {
             Gdiplus::SolidBrush back(m_backColor);
@@ -99,5 +94,5 @@ void MText::DrawControl(HDC& dc, CRect)
         Gdiplus::RectF layout(0, 0, static_cast<Gdiplus::REAL>(w), static_cast<Gdiplus::REAL>(h));
         DrawTitleText(graphics, GetControlTitle(), layout, format, ScaledFontSize(), nullptr);
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, 0, 0, SRCCOPY);
+    ShowCache(dc, 0);
 }

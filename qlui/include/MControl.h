@@ -150,6 +150,13 @@ protected:
     // The one path of every mouse button message: phase 0 press, 1 release,
     // 2 double click; handed to the active child or handled here.
     int RouteButton(const MouseButton& button, int phase, UINT flags, CPoint pt);
+    // Cached drawing: when the cache is stale, sizes it for `copies` pictures of
+    // the control side by side, copies the window background under the control
+    // into each when asked and returns true; false when it is up to date or the
+    // control is empty.
+    bool RebuildCache(HDC& dc, int copies, bool copyBackground);
+    // Copies picture `index` of the cache to the control's place.
+    void ShowCache(HDC& dc, int index);
     // Moves the manager's keyboard focus to this control.
     void TakeFocus();
     void ReportKey(UINT key, UINT flags);

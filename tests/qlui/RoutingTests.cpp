@@ -100,8 +100,10 @@ TEST_F(Routing, DisabledControlsLeaveThePressToTheWindow)
         const char* what;
         std::function<MControl*()> make;
     } cases[] = {
-        {"disabled control", [&] { return window.pm.AddControl(1, new TestControl(&parent, 1, CRect(10, 10, 90, 40), 1, 0)); }},
-        {"text label", [&] { return window.pm.CreateControl(&parent, L"MText", 2, CRect(10, 10, 90, 40), L"Label", 1, 1); }},
+        {"disabled control",
+         [&] { return window.pm.AddControl(1, new TestControl(&parent, 1, CRect(10, 10, 90, 40), 1, 0)); }},
+        {"text label",
+         [&] { return window.pm.CreateControl(&parent, L"MText", 2, CRect(10, 10, 90, 40), L"Label", 1, 1); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -298,7 +298,8 @@ TEST(LayeredFrames, EveryColourChannelIsAtMostItsAlpha)
 {
     const std::wstring translucent =
         MakeSkinImage(L"translucent.png", 40, 20, {0x80FF8040, 0x40FFFFFF, 0xC0A0C0E0, 0x10FF0000});
-    const std::wstring strip = MakeSkinImage(L"glass.png", 4 * 24, 24, {0x90FFFFFF, 0x60FF8000, 0xC000FF00, 0x30FFFFFF});
+    const std::wstring strip =
+        MakeSkinImage(L"glass.png", 4 * 24, 24, {0x90FFFFFF, 0x60FF8000, 0xC000FF00, 0x30FFFFFF});
     const struct {
         const char* what;
         bool background;
@@ -314,13 +315,15 @@ TEST(LayeredFrames, EveryColourChannelIsAtMostItsAlpha)
         dialog.GetPaintManager()->SetBackColor(RGB(255, 255, 255), RGB(250, 240, 230));
         ASSERT_NE(nullptr, dialog.Open(40, 40, 240, 160));
         dialog.SetLayeredWindow(1);
-        if (scene.background)
+        if (scene.background) {
             ASSERT_TRUE(dialog.LoadBKImage(translucent.c_str()));
+        }
         if (scene.controls) {
             dialog.CreateArea(L"CArea", 1, CRect(10, 10, 120, 60), nullptr, 1, 1);
             auto* label = static_cast<MText*>(dialog.CreateControl(L"MText", 2, CRect(20, 70, 200, 100), L"Wx", 1, 1));
             label->SetTextColor(Gdiplus::Color(0xFFFFFFFF));
-            auto* button = static_cast<MButton*>(dialog.CreateControl(L"MButton", 3, CRect(100, 100, 220, 150), L"OK", 1, 1));
+            auto* button =
+                static_cast<MButton*>(dialog.CreateControl(L"MButton", 3, CRect(100, 100, 220, 150), L"OK", 1, 1));
             button->SetImage(strip.c_str(), 4);
         }
         dialog.Repaint();
