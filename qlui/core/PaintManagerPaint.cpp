@@ -63,6 +63,18 @@ void FillPixels(BYTE* bits, int cx, int cy, const CRect& rect, DWORD argb)
     }
 }
 
+// Replaces the background image with a loaded one (none when loading failed).
+BOOL TakeBackImage(Gdiplus::Image* loaded, Gdiplus::Image*& image, int& width, int& height)
+{
+    delete image;
+    image = loaded;
+    if (image == nullptr)
+        return FALSE;
+    width = static_cast<int>(image->GetWidth());
+    height = static_cast<int>(image->GetHeight());
+    return TRUE;
+}
+
 } // namespace
 
 LRESULT PaintManager::OnPaint()
@@ -247,24 +259,13 @@ HBITMAP PaintManager::GetDropBitmap(MControl* control, const CRect& rect, COLORR
 
 BOOL PaintManager::LoadBKImage(CString file)
 {
-    delete m_pBkImage;
-    m_pBkImage = MRender::LoadImageFromFile(GetSkinFolder() + file);
-    if (m_pBkImage == nullptr)
-        return FALSE;
-    m_nBkWidth = static_cast<int>(m_pBkImage->GetWidth());
-    m_nBkHeight = static_cast<int>(m_pBkImage->GetHeight());
-    return TRUE;
+    return TakeBackImage(MRender::LoadImageFromFile(GetSkinFolder() + file), m_pBkImage, m_nBkWidth, m_nBkHeight);
 }
 
 BOOL PaintManager::LoadBKImage(UINT id, CString type)
 {
-    delete m_pBkImage;
-    m_pBkImage = MRender::LoadImageFromIDResource(id, type, Manager::GetInstance());
-    if (m_pBkImage == nullptr)
-        return FALSE;
-    m_nBkWidth = static_cast<int>(m_pBkImage->GetWidth());
-    m_nBkHeight = static_cast<int>(m_pBkImage->GetHeight());
-    return TRUE;
+    return TakeBackImage(MRender::LoadImageFromIDResource(id, type, Manager::GetInstance()), m_pBkImage, m_nBkWidth,
+                         m_nBkHeight);
 }
 
 void PaintManager::SetBackMode(enumBackMode mode, int param)
