@@ -37,6 +37,7 @@ public:
     LRESULT OnMessage(UINT id, UINT code, UINT wParam, LPARAM lParam) override;
     LRESULT OnMouseMove(UINT keys, CPoint pt) override;
     LRESULT OnLButtonDown(UINT keys, CPoint pt) override;
+    LRESULT OnLButtonDblClk(UINT keys, CPoint pt) override;
     LRESULT OnLButtonUp(UINT keys, CPoint pt) override;
     void OnTimer(UINT id) override;
 

@@ -162,6 +162,13 @@ LRESULT DeviceMainDlg::OnLButtonDown(UINT keys, CPoint pt)
     return result;
 }
 
+// The window class takes double clicks: the second click of a fast pair
+// arrives as one and is a click like the first.
+LRESULT DeviceMainDlg::OnLButtonDblClk(UINT keys, CPoint pt)
+{
+    return OnLButtonDown(keys, pt);
+}
+
 LRESULT DeviceMainDlg::OnLButtonUp(UINT keys, CPoint pt)
 {
     return MDialog::OnLButtonUp(keys, pt);

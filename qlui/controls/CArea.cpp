@@ -1,18 +1,6 @@
 #include "CArea.h"
 
-#include "ControlFactory.h"
 #include "MRender.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t*, int visible, int enabled)
-{
-    return new CArea(parent, id, rect, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"CArea", &Build);
-
-} // namespace
 
 CArea::CArea(MObject* parent, UINT id, CRect rect, int visible, int enabled)
     : MControl(parent, id, rect, visible, enabled, 1), m_nDirection(1), m_nStartTransparent(80),
@@ -41,11 +29,7 @@ void CArea::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, w, h);
-        ::BitBlt(m_hMemDC, 0, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+    if (RebuildCache(dc, 1, true)) {
         Gdiplus::Color fill(0xFE, GetRValue(m_crFill), GetGValue(m_crFill), GetBValue(m_crFill));
         if (m_nStartTransparent != 0 || m_nEndTransparent != 0) {
             HDC veilDC = ::CreateCompatibleDC(dc);
@@ -73,5 +57,5 @@ void CArea::DrawControl(HDC& dc, CRect)
             }
         }
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, 0, 0, SRCCOPY);
+    ShowCache(dc, 0);
 }

@@ -3,19 +3,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "ControlFactory.h"
 #include "PaintManager.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t* text, int visible, int enabled)
-{
-    return new CImageButton(parent, id, rect, text, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"CImageButton", &Build);
-
-} // namespace
 
 CImageButton::CImageButton(MObject* parent, UINT id, CRect rect, const wchar_t* title, int visible, int enabled)
     : MButton(parent, id, rect, title, visible, enabled), m_nAirBladderMode(0)
@@ -49,11 +37,7 @@ void CImageButton::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, 4 * w, h);
-        CopyBackground(dc, w, h);
+    if (RebuildCache(dc, 4, true)) {
         Gdiplus::Graphics graphics(m_hMemDC);
         for (int i = 0; i < 4; ++i) {
             if (m_pImage != nullptr)
@@ -66,5 +50,5 @@ void CImageButton::DrawControl(HDC& dc, CRect)
                                    0, 0, m_nIconWidth, m_nIconHeight, Gdiplus::UnitPixel);
         }
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, w * m_nState, 0, SRCCOPY);
+    ShowCache(dc, m_nState);
 }

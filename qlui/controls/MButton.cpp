@@ -1,17 +1,10 @@
 #include "MButton.h"
 
-#include "ControlFactory.h"
+#include "ControlNotify.h"
 #include "MRender.h"
 #include "Manager.h"
 
 namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t* text, int visible, int enabled)
-{
-    return new MButton(parent, id, rect, text, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"MButton", &Build);
 
 const Gdiplus::ARGB kDisabledText = 0xFF808080;
 
@@ -79,7 +72,7 @@ int MButton::OnControlLButtonDown(UINT, CPoint pt)
     int old = m_nState;
     m_nState = STATE_PRESSED;
     if (m_pParent != nullptr)
-        m_pParent->OnBaseMessage(m_nID, 1, 0, 0);
+        m_pParent->OnBaseMessage(m_nID, kNotifyPress, 0, 0);
     if (old == m_nState)
         return 0;
     RequestUpdate(0);
@@ -104,25 +97,15 @@ int MButton::OnControlLButtonUp(UINT, CPoint pt)
     RequestUpdate(0);
     OnStateChanged();
     if (click && m_pParent != nullptr)
-        m_pParent->OnBaseMessage(m_nID, 2, 0, 0);
+        m_pParent->OnBaseMessage(m_nID, kNotifyClick, 0, 0);
     return 1;
-}
-
-void MButton::CopyBackground(HDC& dc, int w, int h)
-{
-    for (int i = 0; i < 4; ++i)
-        ::BitBlt(m_hMemDC, i * w, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
 }
 
 void MButton::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, 4 * w, h);
-        CopyBackground(dc, w, h);
+    if (RebuildCache(dc, 4, true)) {
         Gdiplus::Graphics graphics(m_hMemDC);
         if (m_pImage != nullptr) {
             for (int i = 0; i < 4; ++i)
@@ -149,5 +132,5 @@ void MButton::DrawControl(HDC& dc, CRect)
             }
         }
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, w * m_nState, 0, SRCCOPY);
+    ShowCache(dc, m_nState);
 }

@@ -2,7 +2,9 @@
 
 #include <cwchar>
 
+#include "ControlNotify.h"
 #include "PaintManager.h"
+#include "RectUtil.h"
 #include "ScopedLock.h"
 
 namespace {
@@ -27,12 +29,6 @@ void CreateCache(HDC target, int cx, int cy, HDC& dc, HBITMAP& bitmap, HBITMAP& 
     displaced = static_cast<HBITMAP>(::SelectObject(dc, bitmap));
 }
 
-bool Intersects(const RECT& a, const RECT& b)
-{
-    RECT common;
-    return ::IntersectRect(&common, &a, &b) != FALSE;
-}
-
 } // namespace
 
 MControl::MControl(MObject* parent, UINT id, CRect rect, int visible, int enabled, int response)
@@ -51,6 +47,8 @@ MControl::MControl(MObject* parent, UINT id, CRect rect, int visible, int enable
 MControl::~MControl()
 {
     RemoveAllControl();
+    if (m_pManager != nullptr)
+        m_pManager->ForgetControl(this);
     ReleaseCache(m_hMemDC, m_hMemBitmap, m_hOldMemBitmap);
     ReleaseCache(m_hAniDC, m_hAniBitmap, m_hOldAniBitmap);
     ::DeleteCriticalSection(&m_csAreas);
@@ -314,20 +312,28 @@ int MControl::OnMouseMove(UINT flags, CPoint pt)
     return (m_pActiveChild != nullptr || old != nullptr) ? 1 : result;
 }
 
-MControl* MControl::BeginPress(CPoint& pt, CPoint& saved)
-{
-    saved = pt;
-    OnMousePointChange(pt);
-    m_bPressCapture = m_rect.PtInRect(pt);
-    ScopedLock lock(m_csControls);
-    for (size_t i = 0; i < m_controls.size(); ++i) {
-        MControl* child = m_controls[i];
-        if (child->PtInRect(ChildPoint(child, saved, pt)) && child->m_bVisible && child->m_bEnabled
-            && child->m_bResponse)
-            m_pActiveChild = child;
-    }
-    return m_pActiveChild;
-}
+// The entry points of one mouse button and the control's own handlers, by
+// phase: press, release, double click.
+struct MouseButton {
+    int (MControl::*route[3])(UINT, CPoint);
+    int (MControl::*own[3])(UINT, CPoint);
+    bool notifiesDoubleClick;
+};
+
+namespace {
+
+enum ButtonPhase { kPress, kRelease, kDoubleClick };
+
+const MouseButton kLeftButton = {
+    {&MControl::OnLButtonDown, &MControl::OnLButtonUp, &MControl::OnLButtonDblClk},
+    {&MControl::OnControlLButtonDown, &MControl::OnControlLButtonUp, &MControl::OnControlLButtonDblClk},
+    true};
+const MouseButton kRightButton = {
+    {&MControl::OnRButtonDown, &MControl::OnRButtonUp, &MControl::OnRButtonDblClk},
+    {&MControl::OnControlRButtonDown, &MControl::OnControlRButtonUp, &MControl::OnControlRButtonDblClk},
+    false};
+
+} // namespace
 
 void MControl::TakeFocus()
 {
@@ -342,95 +348,64 @@ void MControl::TakeFocus()
     }
 }
 
-int MControl::OnLButtonDown(UINT flags, CPoint pt)
-{
-    if (!m_bVisible || !m_bResponse)
-        return 0;
-    CPoint saved;
-    if (MControl* child = BeginPress(pt, saved))
-        return child->OnLButtonDown(flags, ChildPoint(child, saved, pt));
-    TakeFocus();
-    return OnControlLButtonDown(flags, pt);
-}
-
-int MControl::OnRButtonDown(UINT flags, CPoint pt)
-{
-    if (!m_bVisible || !m_bResponse)
-        return 0;
-    CPoint saved;
-    if (MControl* child = BeginPress(pt, saved))
-        return child->OnRButtonDown(flags, ChildPoint(child, saved, pt));
-    TakeFocus();
-    return OnControlRButtonDown(flags, pt);
-}
-
-int MControl::OnLButtonUp(UINT flags, CPoint pt)
+int MControl::RouteButton(const MouseButton& button, int phase, UINT flags, CPoint pt)
 {
     if (!m_bVisible || !m_bResponse)
         return 0;
     CPoint saved = pt;
     OnMousePointChange(pt);
-    m_bPressCapture = 0;
-    if (m_pActiveChild != nullptr)
-        return m_pActiveChild->OnLButtonUp(flags, ChildPoint(m_pActiveChild, saved, pt));
-    return OnControlLButtonUp(flags, pt);
-}
-
-int MControl::OnRButtonUp(UINT flags, CPoint pt)
-{
-    if (!m_bVisible || !m_bResponse)
-        return 0;
-    CPoint saved = pt;
-    OnMousePointChange(pt);
-    m_bPressCapture = 0;
-    if (m_pActiveChild != nullptr)
-        return m_pActiveChild->OnRButtonUp(flags, ChildPoint(m_pActiveChild, saved, pt));
-    return OnControlRButtonUp(flags, pt);
-}
-
-int MControl::OnLButtonDblClk(UINT flags, CPoint pt)
-{
-    if (!m_bVisible || !m_bResponse)
-        return 0;
-    CPoint saved = pt;
-    OnMousePointChange(pt);
-    m_bPressCapture = 0;
-    if (m_pActiveChild == nullptr) {
-        if (m_bDblClk == 0)
-            return OnControlLButtonDown(flags, pt);
-        if (m_bDblClkNotify && m_rect.PtInRect(pt) && m_pParent != nullptr)
-            m_pParent->OnBaseMessage(m_nID, 3, flags, reinterpret_cast<LPARAM>(&pt));
-        return OnControlLButtonDblClk(flags, pt);
+    if (phase == kPress) {
+        // The last child under the point that takes input gets the press; with
+        // none, the previous active child stays.
+        m_bPressCapture = m_rect.PtInRect(pt);
+        {
+            ScopedLock lock(m_csControls);
+            for (size_t i = 0; i < m_controls.size(); ++i) {
+                MControl* child = m_controls[i];
+                if (child->PtInRect(ChildPoint(child, saved, pt)) && child->m_bVisible && child->m_bEnabled
+                    && child->m_bResponse)
+                    m_pActiveChild = child;
+            }
+        }
+        if (m_pActiveChild != nullptr)
+            return (m_pActiveChild->*button.route[kPress])(flags, ChildPoint(m_pActiveChild, saved, pt));
+        TakeFocus();
+        return (this->*button.own[kPress])(flags, pt);
     }
-    CPoint cp = ChildPoint(m_pActiveChild, saved, pt);
-    if (m_pActiveChild->OnLButtonDblClk(flags, cp))
+    m_bPressCapture = 0;
+    MControl* child = m_pActiveChild;
+    if (phase == kRelease) {
+        if (child != nullptr)
+            return (child->*button.route[kRelease])(flags, ChildPoint(child, saved, pt));
+        return (this->*button.own[kRelease])(flags, pt);
+    }
+    // Without double-click handling a double click is a further press.
+    if (child == nullptr) {
+        if (m_bDblClk == 0)
+            return (this->*button.own[kPress])(flags, pt);
+        if (button.notifiesDoubleClick && m_bDblClkNotify && m_rect.PtInRect(pt) && m_pParent != nullptr)
+            m_pParent->OnBaseMessage(m_nID, kNotifyDoubleClick, flags, reinterpret_cast<LPARAM>(&pt));
+        return (this->*button.own[kDoubleClick])(flags, pt);
+    }
+    CPoint cp = ChildPoint(child, saved, pt);
+    if ((child->*button.route[kDoubleClick])(flags, cp))
         return 1;
-    if (m_pActiveChild->m_bDblClk == 0)
-        return m_pActiveChild->OnLButtonDown(flags, cp);
+    if (child->m_bDblClk == 0)
+        return (child->*button.route[kPress])(flags, cp);
     return 0;
 }
 
-int MControl::OnRButtonDblClk(UINT flags, CPoint pt)
-{
-    if (!m_bVisible || !m_bResponse)
-        return 0;
-    CPoint saved = pt;
-    OnMousePointChange(pt);
-    m_bPressCapture = 0;
-    if (m_pActiveChild == nullptr)
-        return m_bDblClk ? OnControlRButtonDblClk(flags, pt) : OnControlRButtonDown(flags, pt);
-    CPoint cp = ChildPoint(m_pActiveChild, saved, pt);
-    if (m_pActiveChild->OnRButtonDblClk(flags, cp))
-        return 1;
-    if (m_pActiveChild->m_bDblClk == 0)
-        return m_pActiveChild->OnRButtonDown(flags, cp);
-    return 0;
-}
+int MControl::OnLButtonDown(UINT flags, CPoint pt) { return RouteButton(kLeftButton, kPress, flags, pt); }
+int MControl::OnLButtonUp(UINT flags, CPoint pt) { return RouteButton(kLeftButton, kRelease, flags, pt); }
+int MControl::OnLButtonDblClk(UINT flags, CPoint pt) { return RouteButton(kLeftButton, kDoubleClick, flags, pt); }
+int MControl::OnRButtonDown(UINT flags, CPoint pt) { return RouteButton(kRightButton, kPress, flags, pt); }
+int MControl::OnRButtonUp(UINT flags, CPoint pt) { return RouteButton(kRightButton, kRelease, flags, pt); }
+int MControl::OnRButtonDblClk(UINT flags, CPoint pt) { return RouteButton(kRightButton, kDoubleClick, flags, pt); }
 
 void MControl::ReportKey(UINT key, UINT flags)
 {
     if (m_bKeyNotify && m_pParent != nullptr)
-        m_pParent->OnBaseMessage(m_nID, 14, key, static_cast<LPARAM>(flags));
+        m_pParent->OnBaseMessage(m_nID, kNotifyKey, key, static_cast<LPARAM>(flags));
 }
 
 int MControl::OnKeyDown(UINT key, UINT repeat, UINT flags)
@@ -592,6 +567,26 @@ void MControl::UpdateAnimateDC(HDC& dc, int cx, int cy)
     m_bAnimate = 1;
     ReleaseCache(m_hAniDC, m_hAniBitmap, m_hOldAniBitmap);
     CreateCache(dc, cx, cy, m_hAniDC, m_hAniBitmap, m_hOldAniBitmap);
+}
+
+bool MControl::RebuildCache(HDC& dc, int copies, bool copyBackground)
+{
+    int w = m_rect.Width();
+    int h = m_rect.Height();
+    if (w <= 0 || h <= 0 || m_bUpdate)
+        return false;
+    UpdateMemDC(dc, copies * w, h);
+    for (int i = 0; copyBackground && i < copies; ++i)
+        ::BitBlt(m_hMemDC, i * w, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+    return true;
+}
+
+void MControl::ShowCache(HDC& dc, int index)
+{
+    int w = m_rect.Width();
+    int h = m_rect.Height();
+    if (w > 0 && h > 0 && m_hMemDC != nullptr)
+        ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, w * index, 0, SRCCOPY);
 }
 
 int MControl::PositionItem2Value(const FS_POSITION_ITEM& item, int start, int end)

@@ -31,32 +31,38 @@ void MControlFont::SetTextColor(Gdiplus::Color colour)
     m_pTextBrush = new Gdiplus::SolidBrush(colour);
 }
 
+namespace {
+
+// Takes a strip of the window's image cache; false when the cache has none.
+bool TakeStrip(const ImgResInfo* info, int count, Gdiplus::Image*& image, int& width, int& height, int& frames)
+{
+    if (info == nullptr)
+        return false;
+    image = info->image;
+    width = info->frameWidth;
+    height = info->frameHeight;
+    frames = count;
+    return true;
+}
+
+} // namespace
+
 int MControlFont::SetImage(UINT resourceId, CString resourceType, int count)
 {
-    if (m_pManager == nullptr)
+    if (m_pManager == nullptr
+        || !TakeStrip(m_pManager->AddImgResInfo(resourceId, resourceType, count, 1), count, m_pImage, m_nImageWidth,
+                      m_nImageHeight, m_nImageCount))
         return 0;
-    ImgResInfo* info = m_pManager->AddImgResInfo(resourceId, resourceType, count, 1);
-    if (info == nullptr)
-        return 0;
-    m_pImage = info->image;
-    m_nImageWidth = info->frameWidth;
-    m_nImageHeight = info->frameHeight;
-    m_nImageCount = count;
     RequestUpdate(1);
     return 1;
 }
 
 int MControlFont::SetImage(const wchar_t* name, int count)
 {
-    if (m_pManager == nullptr)
+    if (m_pManager == nullptr
+        || !TakeStrip(m_pManager->AddImgResInfo(name, count), count, m_pImage, m_nImageWidth, m_nImageHeight,
+                      m_nImageCount))
         return 0;
-    ImgResInfo* info = m_pManager->AddImgResInfo(name, count);
-    if (info == nullptr)
-        return 0;
-    m_pImage = info->image;
-    m_nImageWidth = info->frameWidth;
-    m_nImageHeight = info->frameHeight;
-    m_nImageCount = count;
     RequestUpdate(1);
     return 1;
 }

@@ -45,7 +45,7 @@ int MImageList::InsertImage(int index, const wchar_t* path, int id, int count)
         return size;
     }
     m_images.insert(m_images.begin() + index, entry);
-    return -1;
+    return index;
 }
 
 void MImageList::DrawItemIcon(Gdiplus::Graphics& graphics, CRect dest, int index)

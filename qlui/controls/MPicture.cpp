@@ -2,20 +2,8 @@
 
 #include <algorithm>
 
-#include "ControlFactory.h"
 #include "MRender.h"
 #include "Manager.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t*, int visible, int enabled)
-{
-    return new MPicture(parent, id, rect, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"MPicture", &Build);
-
-} // namespace
 
 MPicture::MPicture(MObject* parent, UINT id, CRect rect, int visible, int enabled)
     : MControlFont(parent, id, rect, nullptr, visible, enabled, 1), m_showMode(SHOWMODE_ALIGN), m_nCorner(4),
@@ -80,11 +68,7 @@ void MPicture::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, w, h);
-        ::BitBlt(m_hMemDC, 0, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+    if (RebuildCache(dc, 1, true)) {
         int fw = m_nImageWidth;
         int fh = m_nImageHeight;
         if (m_pImage != nullptr && fw > 0 && fh > 0) {
@@ -126,5 +110,5 @@ void MPicture::DrawControl(HDC& dc, CRect)
             }
         }
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, 0, 0, SRCCOPY);
+    ShowCache(dc, 0);
 }

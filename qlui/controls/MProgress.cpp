@@ -1,19 +1,7 @@
 #include "MProgress.h"
 
-#include "ControlFactory.h"
 #include "MRender.h"
 #include "PaintManager.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t*, int visible, int enabled)
-{
-    return new MProgress(parent, id, rect, visible, enabled);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"MProgress", &Build);
-
-} // namespace
 
 MProgress::MProgress(MObject* parent, UINT id, CRect rect, int visible, int enabled)
     : MControlFont(parent, id, rect, nullptr, visible, enabled, 1), m_nProgress(0), m_nMaxProgress(100), m_nTick(0),
@@ -109,11 +97,7 @@ void MProgress::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, w, h);
-        ::BitBlt(m_hMemDC, 0, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+    if (RebuildCache(dc, 1, true)) {
         Gdiplus::Graphics graphics(m_hMemDC);
         int maximum = m_nMaxProgress > 0 ? m_nMaxProgress : 1;
         int fill = static_cast<int>(static_cast<long long>(w) * m_nProgress / maximum);
@@ -154,5 +138,5 @@ void MProgress::DrawControl(HDC& dc, CRect)
             DrawTitleText(graphics, text, layout, format, static_cast<Gdiplus::REAL>(m_nFontSize), nullptr);
         }
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, 0, 0, SRCCOPY);
+    ShowCache(dc, 0);
 }

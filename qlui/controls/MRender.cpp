@@ -479,17 +479,16 @@ CRect MRender::GetImageRect(int imageWidth, int imageHeight, CRect box)
     int h = imageHeight;
     int W = box.Width();
     int H = box.Height();
-    auto limitWidth = [&] { h = W * h / w; w = W; };
-    auto limitHeight = [&] { w = H * w / h; h = H; };
-    if (w > W && h > H) {
-        if (static_cast<double>(w) / h > static_cast<double>(W) / H)
-            limitWidth();
-        else
-            limitHeight();
-    } else if (w > W && h < H) {
-        limitWidth();
-    } else if (h > H && w < W) {
-        limitHeight();
+    // An image that overhangs either side shrinks by the tighter ratio, so it
+    // fits on both.
+    if ((w > W || h > H) && w > 0 && h > 0) {
+        if (static_cast<long long>(w) * H > static_cast<long long>(h) * W) {
+            h = W * h / w;
+            w = W;
+        } else {
+            w = H * w / h;
+            h = H;
+        }
     }
     int left = box.left + (W - w) / 2;
     int top = box.top + (H - h) / 2;

@@ -1,18 +1,5 @@
 #include "MText.h"
 
-#include "ControlFactory.h"
-
-namespace {
-
-MControl* Build(MObject* parent, UINT id, CRect rect, const wchar_t* text, int visible, int)
-{
-    return new MText(parent, id, rect, text, visible);
-}
-
-[[maybe_unused]] const BOOL kRegistered = RegisterControlBuilder(L"MText", &Build);
-
-} // namespace
-
 // A label never takes input: it is created disabled, so clicks go to its parent.
 MText::MText(MObject* parent, UINT id, CRect rect, const wchar_t* title, int visible)
     : MControlFont(parent, id, rect, title, visible, 0, 1), m_bShadow(0), m_bTextBack(0), m_backColor(0xFF008000),
@@ -93,12 +80,7 @@ void MText::DrawControl(HDC& dc, CRect)
 {
     int w = m_rect.Width();
     int h = m_rect.Height();
-    if (w <= 0 || h <= 0)
-        return;
-    if (!m_bUpdate) {
-        UpdateMemDC(dc, w, h);
-        if (!m_bTextBack)
-            ::BitBlt(m_hMemDC, 0, 0, w, h, dc, m_rect.left, m_rect.top, SRCCOPY);
+    if (RebuildCache(dc, 1, !m_bTextBack)) {
         Gdiplus::Graphics graphics(m_hMemDC);
         if (m_bTextBack) {
             Gdiplus::SolidBrush back(m_backColor);
@@ -112,5 +94,5 @@ void MText::DrawControl(HDC& dc, CRect)
         Gdiplus::RectF layout(0, 0, static_cast<Gdiplus::REAL>(w), static_cast<Gdiplus::REAL>(h));
         DrawTitleText(graphics, GetControlTitle(), layout, format, ScaledFontSize(), nullptr);
     }
-    ::BitBlt(dc, m_rect.left, m_rect.top, w, h, m_hMemDC, 0, 0, SRCCOPY);
+    ShowCache(dc, 0);
 }

@@ -372,11 +372,17 @@ void MWindow::SetIcon(UINT resourceId)
 {
     if (!IsAlive())
         return;
+    // Shared icons belong to the system: loading one again gives the same
+    // handle, and the ones WM_SETICON hands back need no freeing.
     HINSTANCE module = Manager::GetInstance();
-    HANDLE big = ::LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-                              ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    HANDLE smallIcon = ::LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-                                ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    const struct {
+        WPARAM which;
+        int cx;
+        int cy;
+    } sizes[] = {{ICON_BIG, SM_CXICON, SM_CYICON}, {ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
+    for (const auto& size : sizes) {
+        HANDLE icon = ::LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, ::GetSystemMetrics(size.cx),
+                                   ::GetSystemMetrics(size.cy), LR_DEFAULTCOLOR | LR_SHARED);
+        ::SendMessageW(m_hWnd, WM_SETICON, size.which, reinterpret_cast<LPARAM>(icon));
+    }
 }

@@ -16,6 +16,45 @@ bool CanTakeFocus(MControl* control)
     return control->IsVisible() && control->IsEnabled() && control->IsTabStop();
 }
 
+// The first control that can take the focus after the focus control, scanning
+// forward or backward; else the first one of a second scan, taken only when the
+// focus was passed or there is none. While the hover is null, the second scan
+// makes each control it looks at the hover.
+MControl* FocusableInScan(const std::vector<MControl*>& list, bool forward, MControl* focus, MControl*& hover)
+{
+    // The size is read again on every step: a list that shrinks ends the scan.
+    auto at = [&](size_t step) { return list[forward ? step : list.size() - 1 - step]; };
+    bool focusFound = false;
+    for (size_t step = 0; step < list.size(); ++step) {
+        MControl* control = at(step);
+        if (focusFound && CanTakeFocus(control))
+            return control;
+        if (control == focus)
+            focusFound = true;
+    }
+    for (size_t step = 0; step < list.size(); ++step) {
+        MControl* control = at(step);
+        if (hover == nullptr)
+            hover = control;
+        if (CanTakeFocus(control))
+            return (focusFound || focus == nullptr) ? control : nullptr;
+    }
+    return nullptr;
+}
+
+// Empties a list under its lock and deletes its controls after, so that their
+// destructors may call back into the manager.
+void DeleteControls(std::vector<MControl*>& list, CRITICAL_SECTION& lock)
+{
+    std::vector<MControl*> doomed;
+    {
+        ScopedLock hold(lock);
+        doomed.swap(list);
+    }
+    for (MControl* control : doomed)
+        delete control;
+}
+
 } // namespace
 
 PaintManager::PaintManager()
@@ -171,46 +210,24 @@ void PaintManager::RemoveControl(MControl* control)
             return;
         m_controls.erase(it);
     }
+    delete control;
+}
+
+void PaintManager::ForgetControl(MControl* control)
+{
     KillTimer(control);
-    DeleteFSTimer(control);
+    while (DeleteFSTimer(control)) {
+    }
     if (m_pHover == control)
         m_pHover = nullptr;
     if (m_pFocus == control)
         m_pFocus = nullptr;
     if (m_pCaretOwner == control)
         m_pCaretOwner = nullptr;
-    delete control;
 }
 
-void PaintManager::ClearAreaControls()
-{
-    std::vector<MControl*> doomed;
-    {
-        ScopedLock lock(m_csAreas);
-        doomed.swap(m_areas);
-    }
-    for (MControl* control : doomed) {
-        if (m_pHover == control)
-            m_pHover = nullptr;
-        if (m_pFocus == control)
-            m_pFocus = nullptr;
-        delete control;
-    }
-}
-
-void PaintManager::ClearControls()
-{
-    std::vector<MControl*> doomed;
-    {
-        ScopedLock lock(m_csControls);
-        doomed.swap(m_controls);
-    }
-    m_pHover = nullptr;
-    m_pFocus = nullptr;
-    m_pCaretOwner = nullptr;
-    for (MControl* control : doomed)
-        delete control;
-}
+void PaintManager::ClearAreaControls() { DeleteControls(m_areas, m_csAreas); }
+void PaintManager::ClearControls() { DeleteControls(m_controls, m_csControls); }
 
 void PaintManager::ClearAllControls()
 {
@@ -232,47 +249,13 @@ void PaintManager::SetFocusControl(MControl* control)
 MControl* PaintManager::GetNextFocusableControl()
 {
     ScopedLock lock(m_csControls);
-    bool focusFound = false;
-    for (size_t i = 0; i < m_controls.size(); ++i) {
-        MControl* control = m_controls[i];
-        if (focusFound && CanTakeFocus(control))
-            return control;
-        if (control == m_pFocus)
-            focusFound = true;
-    }
-    for (size_t i = 0; i < m_controls.size(); ++i) {
-        MControl* control = m_controls[i];
-        if (m_pHover == nullptr)
-            m_pHover = control;
-        if (CanTakeFocus(control))
-            return (focusFound || m_pFocus == nullptr) ? control : nullptr;
-    }
-    return nullptr;
+    return FocusableInScan(m_controls, true, m_pFocus, m_pHover);
 }
 
 MControl* PaintManager::GetPrevFocusableControl()
 {
     ScopedLock lock(m_csControls);
-    bool focusFound = false;
-    for (size_t i = m_controls.size(); i-- > 0;) {
-        if (i >= m_controls.size())
-            continue;
-        MControl* control = m_controls[i];
-        if (focusFound && CanTakeFocus(control))
-            return control;
-        if (control == m_pFocus)
-            focusFound = true;
-    }
-    for (size_t i = m_controls.size(); i-- > 0;) {
-        if (i >= m_controls.size())
-            continue;
-        MControl* control = m_controls[i];
-        if (m_pHover == nullptr)
-            m_pHover = control;
-        if (CanTakeFocus(control))
-            return (focusFound || m_pFocus == nullptr) ? control : nullptr;
-    }
-    return nullptr;
+    return FocusableInScan(m_controls, false, m_pFocus, m_pHover);
 }
 
 void PaintManager::GetClientRect(CRect& rect)

@@ -110,6 +110,27 @@ Gdiplus::FontFamily* FirstFamily(Gdiplus::PrivateFontCollection& collection)
     return family.Clone();
 }
 
+// Stores the collection's first family under name (the collection stays alive
+// as long as the family cloned from it); null, and the collection gone, when
+// it holds none.
+Gdiplus::FontFamily* KeepFirstFamily(Gdiplus::PrivateFontCollection* collection, const wchar_t* name,
+                                     CRITICAL_SECTION& lock,
+                                     std::vector<Gdiplus::PrivateFontCollection*>& collections,
+                                     std::map<CString, Gdiplus::FontFamily*>& fonts)
+{
+    Gdiplus::FontFamily* family = FirstFamily(*collection);
+    if (family == nullptr) {
+        delete collection;
+        return nullptr;
+    }
+    ScopedLock hold(lock);
+    collections.push_back(collection);
+    CString key(name);
+    delete fonts[key];
+    fonts[key] = family;
+    return family;
+}
+
 } // namespace
 
 Gdiplus::FontFamily* PaintManager::AddTempFont(const wchar_t* name, const wchar_t* file)
@@ -118,18 +139,7 @@ Gdiplus::FontFamily* PaintManager::AddTempFont(const wchar_t* name, const wchar_
         return nullptr;
     auto* collection = new Gdiplus::PrivateFontCollection();
     collection->AddFontFile(file);
-    Gdiplus::FontFamily* family = FirstFamily(*collection);
-    if (family == nullptr) {
-        delete collection;
-        return nullptr;
-    }
-    ScopedLock lock(m_csFonts);
-    // The collection stays alive as long as the family cloned from it.
-    m_fontCollections.push_back(collection);
-    CString key(name);
-    delete m_fonts[key];
-    m_fonts[key] = family;
-    return family;
+    return KeepFirstFamily(collection, name, m_csFonts, m_fontCollections, m_fonts);
 }
 
 Gdiplus::FontFamily* PaintManager::AddTempFont(const wchar_t* name, UINT resourceId)
@@ -140,17 +150,7 @@ Gdiplus::FontFamily* PaintManager::AddTempFont(const wchar_t* name, UINT resourc
         return nullptr;
     auto* collection = new Gdiplus::PrivateFontCollection();
     collection->AddMemoryFont(data, static_cast<INT>(size));
-    Gdiplus::FontFamily* family = FirstFamily(*collection);
-    if (family == nullptr) {
-        delete collection;
-        return nullptr;
-    }
-    ScopedLock lock(m_csFonts);
-    m_fontCollections.push_back(collection);
-    CString key(name);
-    delete m_fonts[key];
-    m_fonts[key] = family;
-    return family;
+    return KeepFirstFamily(collection, name, m_csFonts, m_fontCollections, m_fonts);
 }
 
 Gdiplus::FontFamily* PaintManager::FindTempFont(const wchar_t*)

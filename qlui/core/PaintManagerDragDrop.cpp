@@ -7,7 +7,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "ScopedLock.h"
+#include "ComObject.h"
+#include "DropImage.h"
+#include "PackedDib.h"
+#include "ScopedSelect.h"
+#include "UniqueResource.h"
+#include "WindowDc.h"
 
 namespace {
 
@@ -22,37 +27,18 @@ HENHMETAFILE MetafileFromBitmap(HBITMAP bitmap)
     if (::GetObjectW(bitmap, sizeof(info), &info) == 0)
         return nullptr;
     HDC recorder = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
-    HDC source = ::CreateCompatibleDC(nullptr);
-    HGDIOBJ old = ::SelectObject(source, bitmap);
-    ::BitBlt(recorder, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-    ::SelectObject(source, old);
-    ::DeleteDC(source);
+    {
+        UniqueMemoryDc source(::CreateCompatibleDC(nullptr));
+        ScopedSelect select(source.get(), bitmap);
+        ::BitBlt(recorder, 0, 0, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+    }
     return ::CloseEnhMetaFile(recorder);
 }
 
 // Offers one bitmap as CF_BITMAP and as an enhanced metafile.
-class BitmapDataObject : public IDataObject {
+class BitmapDataObject : public ComObject<IDataObject> {
 public:
-    explicit BitmapDataObject(HBITMAP bitmap) : m_refs(1), m_bitmap(bitmap) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
-    {
-        if (riid == IID_IUnknown || riid == IID_IDataObject) {
-            *object = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        LONG refs = ::InterlockedDecrement(&m_refs);
-        if (refs == 0)
-            delete this;
-        return static_cast<ULONG>(refs);
-    }
+    explicit BitmapDataObject(HBITMAP bitmap) : m_bitmap(bitmap) {}
 
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override
     {
@@ -107,32 +93,11 @@ public:
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
 private:
-    virtual ~BitmapDataObject() = default;
-    LONG m_refs;
     HBITMAP m_bitmap;
 };
 
-class DropSource : public IDropSource {
+class DropSource : public ComObject<IDropSource> {
 public:
-    DropSource() : m_refs(1) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
-    {
-        if (riid == IID_IUnknown || riid == IID_IDropSource) {
-            *object = static_cast<IDropSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        LONG refs = ::InterlockedDecrement(&m_refs);
-        if (refs == 0)
-            delete this;
-        return static_cast<ULONG>(refs);
-    }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override
     {
         if (escape)
@@ -140,52 +105,47 @@ public:
         return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
     }
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
-private:
-    virtual ~DropSource() = default;
-    LONG m_refs;
 };
+
+HBITMAP BitmapFromDib(HWND hwnd, HGLOBAL block)
+{
+    const void* data = ::GlobalLock(block);
+    if (data == nullptr)
+        return nullptr;
+    WindowDc dc(hwnd);
+    HBITMAP bitmap = BitmapFromPackedDib(dc.get(), data, ::GlobalSize(block));
+    ::GlobalUnlock(block);
+    return bitmap;
+}
+
+HBITMAP BitmapFromMetafile(HWND hwnd, HENHMETAFILE metafile)
+{
+    ENHMETAHEADER header = {};
+    if (::GetEnhMetaFileHeader(metafile, sizeof(header), &header) == 0)
+        return nullptr;
+    WindowDc dc(hwnd);
+    // Millimetre frame (0.01 mm) to device pixels.
+    int cx = ::MulDiv(header.rclFrame.right - header.rclFrame.left, ::GetDeviceCaps(dc.get(), HORZRES),
+                      ::GetDeviceCaps(dc.get(), HORZSIZE) * 100);
+    int cy = ::MulDiv(header.rclFrame.bottom - header.rclFrame.top, ::GetDeviceCaps(dc.get(), VERTRES),
+                      ::GetDeviceCaps(dc.get(), VERTSIZE) * 100);
+    UniqueMemoryDc memDC(::CreateCompatibleDC(dc.get()));
+    HBITMAP bitmap = ::CreateCompatibleBitmap(dc.get(), cx, cy);
+    ScopedSelect select(memDC.get(), bitmap);
+    RECT frame = {0, 0, cx, cy};
+    ::PlayEnhMetaFile(memDC.get(), metafile, &frame);
+    return bitmap;
+}
 
 HBITMAP BitmapFromMedium(HWND hwnd, FORMATETC* format, STGMEDIUM& medium)
 {
     switch (format->cfFormat) {
     case CF_BITMAP:
         return CopyBitmap(medium.hBitmap);
-    case CF_DIB: {
-        auto* info = static_cast<BITMAPINFO*>(::GlobalLock(medium.hGlobal));
-        if (info == nullptr)
-            return nullptr;
-        DWORD colours = info->bmiHeader.biClrUsed;
-        if (colours == 0 && info->bmiHeader.biBitCount <= 8)
-            colours = 1u << info->bmiHeader.biBitCount;
-        DWORD masks = info->bmiHeader.biCompression == BI_BITFIELDS ? 3 : 0;
-        const BYTE* bits = reinterpret_cast<const BYTE*>(info) + info->bmiHeader.biSize
-                           + (colours + masks) * sizeof(RGBQUAD);
-        HDC dc = ::GetDC(hwnd);
-        HBITMAP bitmap = ::CreateDIBitmap(dc, &info->bmiHeader, CBM_INIT, bits, info, DIB_RGB_COLORS);
-        ::ReleaseDC(hwnd, dc);
-        ::GlobalUnlock(medium.hGlobal);
-        return bitmap;
-    }
-    case CF_ENHMETAFILE: {
-        ENHMETAHEADER header = {};
-        ::GetEnhMetaFileHeader(medium.hEnhMetaFile, sizeof(header), &header);
-        HDC dc = ::GetDC(hwnd);
-        // Millimetre frame (0.01 mm) to device pixels.
-        int cx = ::MulDiv(header.rclFrame.right - header.rclFrame.left, ::GetDeviceCaps(dc, HORZRES),
-                          ::GetDeviceCaps(dc, HORZSIZE) * 100);
-        int cy = ::MulDiv(header.rclFrame.bottom - header.rclFrame.top, ::GetDeviceCaps(dc, VERTRES),
-                          ::GetDeviceCaps(dc, VERTSIZE) * 100);
-        HDC memDC = ::CreateCompatibleDC(dc);
-        HBITMAP bitmap = ::CreateCompatibleBitmap(dc, cx, cy);
-        HGDIOBJ old = ::SelectObject(memDC, bitmap);
-        RECT frame = {0, 0, cx, cy};
-        ::PlayEnhMetaFile(memDC, medium.hEnhMetaFile, &frame);
-        ::SelectObject(memDC, old);
-        ::DeleteDC(memDC);
-        ::ReleaseDC(hwnd, dc);
-        return bitmap;
-    }
+    case CF_DIB:
+        return BitmapFromDib(hwnd, medium.hGlobal);
+    case CF_ENHMETAFILE:
+        return BitmapFromMetafile(hwnd, medium.hEnhMetaFile);
     case CF_HDROP: {
         wchar_t file[MAX_PATH] = {};
         if (::DragQueryFileW(static_cast<HDROP>(medium.hGlobal), 0, file, MAX_PATH) == 0)
@@ -228,7 +188,7 @@ void PaintManager::StartDrag()
     m_bCaptured = FALSE;
 
     auto* data = new BitmapDataObject(m_hDragBitmap);
-    auto* source = new DropSource();
+    auto* source = new DropSource;
     IDragSourceHelper* helper = nullptr;
     if (SUCCEEDED(::CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDragSourceHelper,
                                      reinterpret_cast<void**>(&helper)))) {
@@ -258,12 +218,14 @@ bool PaintManager::OnDrop(FORMATETC* format, STGMEDIUM& medium, DWORD*)
     ::GetCursorPos(&cursor);
     ::ScreenToClient(m_hWndPaint, &cursor);
     ::SendMessageW(m_hWndPaint, WM_LBUTTONUP, 0, MAKELPARAM(cursor.x, cursor.y));
-    HBITMAP bitmap = BitmapFromMedium(m_hWndPaint, format, medium);
-    if (bitmap == nullptr)
+    UniqueGdiObject bitmap(BitmapFromMedium(m_hWndPaint, format, medium));
+    if (!bitmap)
         return false;
-    auto previous = reinterpret_cast<HBITMAP>(
-        ::SendMessageW(m_hWndPaint, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
-    if (previous != nullptr)
-        ::DeleteObject(previous);
+    LRESULT answer = ::SendMessageW(m_hWndPaint, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get()));
+    if (answer != 0) {
+        bitmap.release();
+        if (answer != kDropImageKept)
+            ::DeleteObject(reinterpret_cast<HGDIOBJ>(answer));
+    }
     return true;
 }

@@ -6,15 +6,14 @@
 #include "MControl.h"
 #include "MRender.h"
 #include "Manager.h"
+#include "PaintDc.h"
+#include "RectUtil.h"
 #include "ScopedLock.h"
+#include "ScopedSelect.h"
+#include "UniqueResource.h"
+#include "WindowDc.h"
 
 namespace {
-
-bool Intersects(const RECT& a, const RECT& b)
-{
-    RECT common;
-    return ::IntersectRect(&common, &a, &b) != FALSE;
-}
 
 // Pixel (x, y) of a bottom-up 32-bit DIB of width cx and height cy.
 BYTE* PixelAt(BYTE* bits, int cx, int cy, int x, int y)
@@ -22,10 +21,38 @@ BYTE* PixelAt(BYTE* bits, int cx, int cy, int x, int y)
     return bits + (static_cast<size_t>(cy - 1 - y) * static_cast<size_t>(cx) + static_cast<size_t>(x)) * 4;
 }
 
-DWORD Argb254(COLORREF colour)
+// c x a / 255, rounded.
+DWORD Premultiply(DWORD channel, DWORD alpha) { return (channel * alpha + 127) / 255; }
+
+// The colour at alpha 254, premultiplied for a layered frame.
+DWORD Argb254(COLORREF colour, bool premultiplied)
 {
-    return 0xFE000000u | (static_cast<DWORD>(GetRValue(colour)) << 16) | (static_cast<DWORD>(GetGValue(colour)) << 8)
-           | GetBValue(colour);
+    DWORD a = 0xFE;
+    DWORD r = GetRValue(colour);
+    DWORD g = GetGValue(colour);
+    DWORD b = GetBValue(colour);
+    if (premultiplied) {
+        r = Premultiply(r, a);
+        g = Premultiply(g, a);
+        b = Premultiply(b, a);
+    }
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+// A layered window takes premultiplied pixels. GDI leaves alpha at 0 where it
+// draws, so such pixels become opaque; a colour channel above its alpha (GDI
+// or GDI+ drawing over a translucent pixel) is brought down to it.
+void FinishLayeredPixels(BYTE* bits, int cx, int cy, const CRect& rect)
+{
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        BYTE* pixel = PixelAt(bits, cx, cy, rect.left, y);
+        for (int x = rect.left; x < rect.right; ++x, pixel += 4) {
+            if (pixel[3] == 0 && (pixel[0] | pixel[1] | pixel[2]) != 0)
+                pixel[3] = 255;
+            for (int c = 0; c < 3; ++c)
+                pixel[c] = std::min(pixel[c], pixel[3]);
+        }
+    }
 }
 
 void FillPixels(BYTE* bits, int cx, int cy, const CRect& rect, DWORD argb)
@@ -34,6 +61,18 @@ void FillPixels(BYTE* bits, int cx, int cy, const CRect& rect, DWORD argb)
         auto* row = reinterpret_cast<DWORD*>(PixelAt(bits, cx, cy, rect.left, y));
         std::fill(row, row + rect.Width(), argb);
     }
+}
+
+// Replaces the background image with a loaded one (none when loading failed).
+BOOL TakeBackImage(Gdiplus::Image* loaded, Gdiplus::Image*& image, int& width, int& height)
+{
+    delete image;
+    image = loaded;
+    if (image == nullptr)
+        return FALSE;
+    width = static_cast<int>(image->GetWidth());
+    height = static_cast<int>(image->GetHeight());
+    return TRUE;
 }
 
 } // namespace
@@ -50,36 +89,33 @@ LRESULT PaintManager::OnPaint()
     int cx = client.Width();
     int cy = client.Height();
 
-    PAINTSTRUCT ps;
-    HDC paintDC = ::BeginPaint(m_hWndPaint, &ps);
-    HDC screenDC = ::GetDC(m_hWndPaint);
-    HDC memDC = ::CreateCompatibleDC(screenDC);
-    BYTE* bits = nullptr;
-    HBITMAP frame = cx > 0 && cy > 0 ? MRender::CreateARGB32Bitmap(screenDC, cx, cy, &bits) : nullptr;
-    if (frame != nullptr && bits != nullptr) {
-        HGDIOBJ displaced = ::SelectObject(memDC, frame);
-        int saved = ::SaveDC(memDC);
-        RenderFrame(memDC, bits, cx, cy, update);
-        ::RestoreDC(memDC, saved);
-        if (m_bLayered) {
-            LONG exStyle = ::GetWindowLongW(m_hWndPaint, GWL_EXSTYLE);
-            if (!(exStyle & WS_EX_LAYERED))
-                ::SetWindowLongW(m_hWndPaint, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
-            SIZE size = {cx, cy};
-            POINT source = {0, 0};
-            BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-            ::UpdateLayeredWindow(m_hWndPaint, screenDC, nullptr, &size, memDC, &source, 0, &blend, ULW_ALPHA);
-        } else {
-            ::BitBlt(paintDC, update.left, update.top, update.Width(), update.Height(), memDC, update.left,
-                     update.top, SRCCOPY);
+    {
+        PaintDc paintDC(m_hWndPaint);
+        WindowDc screenDC(m_hWndPaint);
+        UniqueMemoryDc memDC(::CreateCompatibleDC(screenDC.get()));
+        BYTE* bits = nullptr;
+        UniqueGdiObject frame(cx > 0 && cy > 0 ? MRender::CreateARGB32Bitmap(screenDC.get(), cx, cy, &bits)
+                                               : nullptr);
+        if (frame && bits != nullptr) {
+            ScopedSelect select(memDC.get(), frame.get());
+            int saved = ::SaveDC(memDC.get());
+            RenderFrame(memDC.get(), bits, cx, cy, update);
+            ::RestoreDC(memDC.get(), saved);
+            if (m_bLayered) {
+                LONG exStyle = ::GetWindowLongW(m_hWndPaint, GWL_EXSTYLE);
+                if (!(exStyle & WS_EX_LAYERED))
+                    ::SetWindowLongW(m_hWndPaint, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+                SIZE size = {cx, cy};
+                POINT source = {0, 0};
+                BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+                ::UpdateLayeredWindow(m_hWndPaint, screenDC.get(), nullptr, &size, memDC.get(), &source, 0, &blend,
+                                      ULW_ALPHA);
+            } else {
+                ::BitBlt(paintDC.get(), update.left, update.top, update.Width(), update.Height(), memDC.get(),
+                         update.left, update.top, SRCCOPY);
+            }
         }
-        ::SelectObject(memDC, displaced);
     }
-    if (frame != nullptr)
-        ::DeleteObject(frame);
-    ::DeleteDC(memDC);
-    ::ReleaseDC(m_hWndPaint, screenDC);
-    ::EndPaint(m_hWndPaint, &ps);
     if (m_nPaintPause > 0)
         ::Sleep(m_nPaintPause);
     return 1;
@@ -96,34 +132,27 @@ void PaintManager::RenderFrame(HDC memDC, BYTE* bits, int cx, int cy, const CRec
             ZeroMemory(PixelAt(bits, cx, cy, update.left, y), static_cast<size_t>(update.Width()) * 4);
     }
     if (m_pBkImage != nullptr) {
-        // GDI+ writes the frame's pixels directly (as ARGB), so the image's
-        // alpha lands in the DIB unchanged.
+        // GDI+ writes the frame's pixels directly: premultiplied for a layered
+        // window, straight otherwise (alpha is not shown there).
         int stride = cx * 4;
-        Gdiplus::Bitmap surface(cx, cy, -stride, PixelFormat32bppARGB, bits + static_cast<size_t>(cy - 1) * stride);
+        Gdiplus::Bitmap surface(cx, cy, -stride, m_bLayered ? PixelFormat32bppPARGB : PixelFormat32bppARGB,
+                                bits + static_cast<size_t>(cy - 1) * stride);
         Gdiplus::Graphics graphics(&surface);
         DrawBackImage(graphics, client);
         graphics.Flush(Gdiplus::FlushIntentionSync);
     } else {
         // A 1-pixel border around the fill, both at alpha 254, written straight
         // into the frame (a solid fill over a fresh frame needs no blending).
-        FillPixels(bits, cx, cy, client, Argb254(m_crBorder));
-        FillPixels(bits, cx, cy, CRect(1, 1, cx - 1, cy - 1), Argb254(m_crFill));
+        FillPixels(bits, cx, cy, client, Argb254(m_crBorder, m_bLayered));
+        FillPixels(bits, cx, cy, CRect(1, 1, cx - 1, cy - 1), Argb254(m_crFill, m_bLayered));
     }
     CRect target = m_bLayered ? client : update;
     DrawControl(memDC, target);
     DrawMessageStrip(memDC, target);
     DrawCaret(memDC, target);
     ::GdiFlush();
-    if (m_bLayered) {
-        // GDI leaves alpha at 0 where it draws: make those pixels opaque.
-        for (int y = update.top; y < update.bottom; ++y) {
-            BYTE* pixel = PixelAt(bits, cx, cy, update.left, y);
-            for (int x = update.left; x < update.right; ++x, pixel += 4) {
-                if (pixel[3] == 0 && (pixel[0] | pixel[1] | pixel[2]) != 0)
-                    pixel[3] = 255;
-            }
-        }
-    }
+    if (m_bLayered)
+        FinishLayeredPixels(bits, cx, cy, update);
     if (m_pPaintObserver != nullptr)
         m_pPaintObserver(m_pPaintObserverUser, bits, cx, cy, update);
 }
@@ -212,48 +241,31 @@ HBITMAP PaintManager::GetDropBitmap(MControl* control, const CRect& rect, COLORR
     if (control == nullptr)
         return nullptr;
     CRect controlRect = control->GetRect();
-    HDC screen = ::GetDC(m_hWndPaint);
-    HDC drawDC = ::CreateCompatibleDC(screen);
-    HBITMAP canvas = ::CreateCompatibleBitmap(screen, controlRect.right, controlRect.bottom);
-    HGDIOBJ oldCanvas = ::SelectObject(drawDC, canvas);
-    HDC drawTarget = drawDC;
+    WindowDc screen(m_hWndPaint);
+    UniqueMemoryDc drawDC(::CreateCompatibleDC(screen.get()));
+    UniqueGdiObject canvas(::CreateCompatibleBitmap(screen.get(), controlRect.right, controlRect.bottom));
+    ScopedSelect selectCanvas(drawDC.get(), canvas.get());
+    HDC drawTarget = drawDC.get();
     MRender::FillSolidRect(drawTarget, 0, 0, controlRect.right, controlRect.bottom, colour);
     control->Draw(drawTarget, controlRect);
 
-    HDC copyDC = ::CreateCompatibleDC(screen);
-    HBITMAP result = MRender::CreateARGB32Bitmap(screen, rect.Width(), rect.Height(), nullptr);
-    HGDIOBJ oldResult = ::SelectObject(copyDC, result);
-    ::BitBlt(copyDC, 0, 0, rect.Width(), rect.Height(), drawDC, controlRect.left + rect.left,
+    UniqueMemoryDc copyDC(::CreateCompatibleDC(screen.get()));
+    HBITMAP result = MRender::CreateARGB32Bitmap(screen.get(), rect.Width(), rect.Height(), nullptr);
+    ScopedSelect selectResult(copyDC.get(), result);
+    ::BitBlt(copyDC.get(), 0, 0, rect.Width(), rect.Height(), drawDC.get(), controlRect.left + rect.left,
              controlRect.top + rect.top, SRCCOPY);
-    ::SelectObject(copyDC, oldResult);
-    ::DeleteDC(copyDC);
-    ::SelectObject(drawDC, oldCanvas);
-    ::DeleteObject(canvas);
-    ::DeleteDC(drawDC);
-    ::ReleaseDC(m_hWndPaint, screen);
     return result;
 }
 
 BOOL PaintManager::LoadBKImage(CString file)
 {
-    delete m_pBkImage;
-    m_pBkImage = MRender::LoadImageFromFile(GetSkinFolder() + file);
-    if (m_pBkImage == nullptr)
-        return FALSE;
-    m_nBkWidth = static_cast<int>(m_pBkImage->GetWidth());
-    m_nBkHeight = static_cast<int>(m_pBkImage->GetHeight());
-    return TRUE;
+    return TakeBackImage(MRender::LoadImageFromFile(GetSkinFolder() + file), m_pBkImage, m_nBkWidth, m_nBkHeight);
 }
 
 BOOL PaintManager::LoadBKImage(UINT id, CString type)
 {
-    delete m_pBkImage;
-    m_pBkImage = MRender::LoadImageFromIDResource(id, type, Manager::GetInstance());
-    if (m_pBkImage == nullptr)
-        return FALSE;
-    m_nBkWidth = static_cast<int>(m_pBkImage->GetWidth());
-    m_nBkHeight = static_cast<int>(m_pBkImage->GetHeight());
-    return TRUE;
+    return TakeBackImage(MRender::LoadImageFromIDResource(id, type, Manager::GetInstance()), m_pBkImage, m_nBkWidth,
+                         m_nBkHeight);
 }
 
 void PaintManager::SetBackMode(enumBackMode mode, int param)

@@ -12,6 +12,12 @@ namespace {
 
 CPoint ClientPoint(LPARAM lParam) { return CPoint(lParam); }
 
+// A disabled control (a label, say) never takes the pointer: its parent does.
+bool TakesMouse(MControl* control, CPoint pt)
+{
+    return control->IsEnabled() && control->GetRresponse() && control->PtInRect(pt);
+}
+
 } // namespace
 
 UINT PaintManager::GetModifierCode()
@@ -86,13 +92,13 @@ LRESULT PaintManager::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         OnMouseMoveMsg(static_cast<UINT>(wParam), ClientPoint(lParam));
         return 1;
     case WM_LBUTTONDOWN:
-        OnLButtonDownMsg(static_cast<UINT>(wParam), ClientPoint(lParam));
+        OnLButtonDownMsg(static_cast<UINT>(wParam), ClientPoint(lParam), FALSE);
         return 1;
     case WM_LBUTTONUP:
         OnLButtonUpMsg(static_cast<UINT>(wParam), ClientPoint(lParam));
         return 1;
     case WM_LBUTTONDBLCLK:
-        OnLButtonDblClkMsg(static_cast<UINT>(wParam), ClientPoint(lParam));
+        OnLButtonDownMsg(static_cast<UINT>(wParam), ClientPoint(lParam), TRUE);
         return 1;
     case WM_RBUTTONDOWN:
         OnRButtonDownMsg(static_cast<UINT>(wParam), ClientPoint(lParam));
@@ -176,7 +182,7 @@ void PaintManager::OnMouseMoveMsg(UINT keys, CPoint pt)
         for (size_t i = 0; i < m_controls.size(); ++i) {
             MControl* control = m_controls[i];
             control->OnMouseMove(keys, pt);
-            if (control->PtInRect(pt) && control->GetRresponse())
+            if (TakesMouse(control, pt))
                 candidate = control;
         }
     }
@@ -194,7 +200,9 @@ void PaintManager::OnMouseLeaveMsg()
     m_pHover = nullptr;
 }
 
-void PaintManager::OnLButtonDownMsg(UINT keys, CPoint pt)
+// The second press of a fast pair arrives as a double-click: it presses like
+// the first (capture, pressed flag, window drag) and reaches the control as one.
+void PaintManager::OnLButtonDownMsg(UINT keys, CPoint pt, BOOL dblClk)
 {
     if (m_pFocus != m_pHover) {
         if (m_pFocus != nullptr)
@@ -202,9 +210,8 @@ void PaintManager::OnLButtonDownMsg(UINT keys, CPoint pt)
         m_pFocus = nullptr;
     }
     MControl* hover = m_pHover;
-    if (hover != nullptr && hover->IsVisible() && hover->GetRresponse() && hover->PtInRect(pt)
-        && hover->OnCheckMouseResponse(keys, pt)) {
-        if (hover->IsDragDrop() && hover->IsEnabled()) {
+    if (hover != nullptr && hover->IsVisible() && TakesMouse(hover, pt) && hover->OnCheckMouseResponse(keys, pt)) {
+        if (hover->IsDragDrop()) {
             m_bDragPending = TRUE;
             if (m_hDragBitmap != nullptr)
                 ::DeleteObject(m_hDragBitmap);
@@ -212,7 +219,7 @@ void PaintManager::OnLButtonDownMsg(UINT keys, CPoint pt)
         }
         m_bLButtonDown = TRUE;
         m_pFocus = hover;
-        int handled = hover->OnLButtonDown(keys, pt);
+        int handled = dblClk ? hover->OnLButtonDblClk(keys, pt) : hover->OnLButtonDown(keys, pt);
         if (!m_bCaptured && hover->OnCheckMouseResponse(keys, pt)) {
             ::SetCapture(m_hWndPaint);
             m_bCaptured = TRUE;
@@ -234,25 +241,13 @@ void PaintManager::OnLButtonUpMsg(UINT keys, CPoint pt)
         m_bCaptured = FALSE;
     }
     m_bLButtonDown = FALSE;
+    // A release without a drag ends the pending one.
+    m_bDragPending = FALSE;
     if (m_pHover == nullptr)
         return;
     if (m_pHover->IsVisible() && m_pHover->GetRresponse()) {
         CRect remembered = m_pHover->GetRect();
         m_pHover->OnLButtonUp(keys, pt);
-        if (!remembered.PtInRect(pt))
-            m_pHover = nullptr;
-    } else {
-        m_pHover = nullptr;
-    }
-}
-
-void PaintManager::OnLButtonDblClkMsg(UINT keys, CPoint pt)
-{
-    if (m_pHover == nullptr)
-        return;
-    if (m_pHover->IsVisible() && m_pHover->GetRresponse()) {
-        CRect remembered = m_pHover->GetRect();
-        m_pHover->OnLButtonDblClk(keys, pt);
         if (!remembered.PtInRect(pt))
             m_pHover = nullptr;
     } else {
@@ -268,8 +263,7 @@ void PaintManager::OnRButtonDownMsg(UINT keys, CPoint pt)
         m_pFocus = nullptr;
     }
     MControl* hover = m_pHover;
-    if (hover == nullptr || !hover->IsVisible() || !hover->GetRresponse() || !hover->PtInRect(pt)
-        || !hover->OnCheckMouseResponse(keys, pt))
+    if (hover == nullptr || !hover->IsVisible() || !TakesMouse(hover, pt) || !hover->OnCheckMouseResponse(keys, pt))
         return;
     m_pFocus = hover;
     hover->OnRButtonDown(keys, pt);
@@ -342,6 +336,7 @@ void PaintManager::OnActivateMsg(BOOL active)
     if (!active) {
         m_bMouseTracking = FALSE;
         m_bCaptured = FALSE;
+        m_bDragPending = FALSE;
         if (m_bLButtonDown) {
             m_bLButtonDown = FALSE;
             if (m_pHover != nullptr)

@@ -6,6 +6,24 @@
 #include "MControl.h"
 #include "ScopedLock.h"
 
+namespace {
+
+// Control timers take Win32 ids below this bound, never the message strip's.
+constexpr UINT kTimerIdBound = 240;
+
+// A tick of the animation timer, handed from its thread to the window's.
+constexpr UINT kAnimationTickId = 6554;
+// Set while a handed-over tick waits in the queue, so a busy window gets one.
+constexpr wchar_t kTickPendingProp[] = L"QLUI.AnimationTick";
+
+bool IsStripTimer(UINT id)
+{
+    return id == PaintManager::kMsgShowTimerId || id == PaintManager::kMsgFadeTimerId
+           || id == PaintManager::kMsgProgressTimerId;
+}
+
+} // namespace
+
 BOOL PaintManager::SetTimer(MControl* control, UINT key, UINT elapse)
 {
     ScopedLock lock(m_csTimers);
@@ -19,7 +37,19 @@ BOOL PaintManager::SetTimer(MControl* control, UINT key, UINT elapse)
         record->killed = FALSE;
         return TRUE;
     }
-    UINT id = (m_nLastTimerId + 1) % 240;
+    // Ids cycle from the last one given; an id held by any record (killed ones
+    // are re-armed with theirs) is passed over.
+    UINT id = 0;
+    for (UINT step = 1; step <= kTimerIdBound && id == 0; ++step) {
+        UINT candidate = (m_nLastTimerId + step) % kTimerIdBound;
+        bool taken = candidate == 0 || IsStripTimer(candidate)
+                     || std::any_of(m_timers.begin(), m_timers.end(),
+                                    [candidate](const TIMERINFO* record) { return record->id == candidate; });
+        if (!taken)
+            id = candidate;
+    }
+    if (id == 0)
+        return FALSE;
     m_nLastTimerId = id;
     if (::SetTimer(m_hWndPaint, id, elapse, nullptr) == 0)
         return FALSE;
@@ -94,11 +124,23 @@ BOOL PaintManager::DeleteFSTimer(MControl* control)
     return TRUE;
 }
 
-// Runs on the multimedia timer thread.
+// Runs on the multimedia timer thread. Controls are only touched on the
+// window's thread: the tick is posted there, so no lock of this thread is held
+// while a control takes the list locks, and a control deleted there is gone
+// from the list before the next tick.
 void PaintManager::OnMTimer(UINT id)
 {
-    if (id != m_nMTimerId)
+    HWND hwnd = m_hWndPaint;
+    if (id != m_nMTimerId || hwnd == nullptr || ::GetPropW(hwnd, kTickPendingProp) != nullptr)
         return;
+    ::SetPropW(hwnd, kTickPendingProp, reinterpret_cast<HANDLE>(1));
+    if (!::PostMessageW(hwnd, WM_TIMER, kAnimationTickId, 0))
+        ::RemovePropW(hwnd, kTickPendingProp);
+}
+
+void PaintManager::OnAnimationTick()
+{
+    ::RemovePropW(m_hWndPaint, kTickPendingProp);
     ScopedLock lock(m_csAnim);
     for (size_t i = 0; i < m_animControls.size(); ++i)
         m_animControls[i]->OnTimer();
@@ -111,8 +153,12 @@ void PaintManager::OnTimerMsg(UINT id)
         m_bCaretPhase = !m_bCaretPhase;
         return;
     }
-    if (id == kMsgShowTimerId || id == kMsgFadeTimerId || id == kMsgProgressTimerId) {
+    if (IsStripTimer(id)) {
         OnMessageTimer(id);
+        return;
+    }
+    if (id == kAnimationTickId) {
+        OnAnimationTick();
         return;
     }
     ScopedLock lock(m_csTimers);

@@ -32,7 +32,6 @@ protected:
     // Called after every change of the state shown.
     virtual void OnStateChanged() {}
     // Copies the window background under the control into the four quarters.
-    void CopyBackground(HDC& dc, int w, int h);
 
     int m_nState;
     int m_nFrameSize;

@@ -9,6 +9,7 @@
 #include "QLUIExport.h"
 
 class PaintManager;
+struct MouseButton;
 
 // A layout item: kind 0 offset from an edge, 1 offset from the centre,
 // 2 percentage of the span; value is truncated to int where used.
@@ -146,9 +147,16 @@ protected:
 
     // Which child gets the point: ids 1 and 2 keep the untranslated point.
     static CPoint ChildPoint(MControl* child, const CPoint& saved, const CPoint& translated);
-    // A press: records the capture and picks the child that takes it (also kept
-    // as the active child); pt is translated, saved keeps the original.
-    MControl* BeginPress(CPoint& pt, CPoint& saved);
+    // The one path of every mouse button message: phase 0 press, 1 release,
+    // 2 double click; handed to the active child or handled here.
+    int RouteButton(const MouseButton& button, int phase, UINT flags, CPoint pt);
+    // Cached drawing: when the cache is stale, sizes it for `copies` pictures of
+    // the control side by side, copies the window background under the control
+    // into each when asked and returns true; false when it is up to date or the
+    // control is empty.
+    bool RebuildCache(HDC& dc, int copies, bool copyBackground);
+    // Copies picture `index` of the cache to the control's place.
+    void ShowCache(HDC& dc, int index);
     // Moves the manager's keyboard focus to this control.
     void TakeFocus();
     void ReportKey(UINT key, UINT flags);

@@ -93,6 +93,10 @@ public:
     void ClearAreaControls();
     void ClearControls();
     void ClearAllControls();
+    // Drops whatever the manager holds for a control that is being destroyed
+    // (timer records, animation entries, hover, focus, caret); every control's
+    // destructor calls it.
+    void ForgetControl(MControl* control);
     MControl* GetHoverControl() const { return m_pHover; }
     MControl* GetFocusControl() const { return m_pFocus; }
     void SetFocusControl(MControl* control);
@@ -221,15 +225,15 @@ protected:
     void DrawMessageStrip(HDC dc, const CRect& rect);
     void OnMouseMoveMsg(UINT keys, CPoint pt);
     void OnMouseLeaveMsg();
-    void OnLButtonDownMsg(UINT keys, CPoint pt);
+    void OnLButtonDownMsg(UINT keys, CPoint pt, BOOL dblClk);
     void OnLButtonUpMsg(UINT keys, CPoint pt);
-    void OnLButtonDblClkMsg(UINT keys, CPoint pt);
     void OnRButtonDownMsg(UINT keys, CPoint pt);
     void OnRButtonUpMsg(UINT keys, CPoint pt, BOOL dblClk);
     LRESULT OnMouseWheelMsg(UINT keys, short delta, LPARAM lParam);
     void OnKeyDownMsg(UINT vk);
     void OnActivateMsg(BOOL active);
     void OnTimerMsg(UINT id);
+    void OnAnimationTick();
     void OnMessageTimer(UINT id);
     void InvalidateStrip();
     void StartDrag();

@@ -12,6 +12,7 @@
 #include <gdiplus.h>
 
 #include <atomic>
+#include <functional>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -469,6 +470,55 @@ TEST_F(MainDialog, FirmwareLabelShowsAKnownVersionInHexOtherwiseZero)
     dialog_->SetFirmware(0x13, false);
     dialog_->UpdateFwVersionText();
     EXPECT_EQ(Title(firmware), L"FW Version: 0");
+}
+
+// Two fast clicks are two clicks: the second arrives as a double click (the
+// window class takes them) and acts like the first on every clickable spot of
+// both pages, so each switch and the gear end where they started.
+TEST_F(MainDialog, TheSecondClickOfAFastPairCountsOnEverySpot)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    dialog_->EnableWndDrag(FALSE);  // a press on the background would start the system's move loop
+    auto fastPair = [&](const RECT& r) {
+        POINT pt = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        const LPARAM at = MAKELPARAM(pt.x, pt.y);
+        ClientToScreen(hwnd_, &pt);
+        SetCursorPos(pt.x, pt.y);
+        SendMessageW(hwnd_, WM_MOUSEMOVE, 0, at);
+        SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(hwnd_, WM_LBUTTONUP, 0, at);
+        SendMessageW(hwnd_, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        SendMessageW(hwnd_, WM_LBUTTONUP, 0, at);
+    };
+    const struct {
+        const char* spot;
+        bool settingsPage;
+        RECT rect;
+        std::function<int()> state;
+    } spots[] = {
+        {"unit", false, MainLayout::kUnit, [&] { return dialog_->TempeType(); }},
+        {"light", false, MainLayout::kLed, [&] { return dialog_->LedSwitch(); }},
+        {"source", false, MainLayout::kSource, [&] { return dialog_->DeviceType(); }},
+        {"gear on the main page", false, MainLayout::kSettings, [&] { return dialog_->SettingsPageShown(); }},
+        {"gear on the settings page", true, MainLayout::kSettings, [&] { return dialog_->SettingsPageShown(); }},
+    };
+    for (const auto& spot : spots) {
+        SCOPED_TRACE(spot.spot);
+        if ((dialog_->SettingsPageShown() != 0) != spot.settingsPage) {
+            SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(420, 26));
+            SendMessageW(hwnd_, WM_LBUTTONUP, 0, MAKELPARAM(420, 26));
+        }
+        ASSERT_EQ(spot.settingsPage, dialog_->SettingsPageShown() != 0);
+        const int before = spot.state();
+        fastPair(spot.rect);
+        EXPECT_EQ(before, spot.state());
+    }
+
+    // The update buttons of the settings page check twice.
+    const size_t first = dialog_->CallCount();
+    fastPair(MainLayout::kSoftwareUpdate);
+    ASSERT_TRUE(WaitForCalls(first, 2));
+    EXPECT_EQ(dialog_->CallsFrom(first), (std::vector<std::string>{"software check", "software check"}));
 }
 
 // A command that ignores the stop request and outlasts StopThread's 1000 ms.

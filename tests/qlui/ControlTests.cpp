@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ControlNotify.h"
 #include "QluiTestSupport.h"
 
 TEST(MControl, Defaults)
@@ -131,7 +132,7 @@ TEST(MControl, ClickOnADisabledChildGoesToTheParentWhichTakesTheFocus)
     ASSERT_FALSE(container.focusCalls.empty());
     EXPECT_EQ(1, container.focusCalls.back());
     ASSERT_EQ(1u, parent.notes.size());
-    EXPECT_EQ(1u, parent.notes[0].code);
+    EXPECT_EQ(kNotifyPress, parent.notes[0].code);
 }
 
 TEST(MControl, DoubleClickActsAsASecondPressByDefault)
@@ -145,8 +146,8 @@ TEST(MControl, DoubleClickActsAsASecondPressByDefault)
     EXPECT_EQ(2, control.downs);
     EXPECT_EQ(0, control.dblClks);
     ASSERT_EQ(4u, parent.notes.size());
-    EXPECT_EQ(1u, parent.notes[2].code);
-    EXPECT_EQ(2u, parent.notes[3].code);
+    EXPECT_EQ(kNotifyPress, parent.notes[2].code);
+    EXPECT_EQ(kNotifyClick, parent.notes[3].code);
 }
 
 TEST(MControl, DoubleClickNotifiesWhenEnabled)
@@ -158,7 +159,7 @@ TEST(MControl, DoubleClickNotifiesWhenEnabled)
     control.OnLButtonDblClk(MK_LBUTTON, CPoint(5, 6));
     EXPECT_EQ(1, control.dblClks);
     ASSERT_EQ(1u, parent.notes.size());
-    EXPECT_EQ(3u, parent.notes[0].code);
+    EXPECT_EQ(kNotifyDoubleClick, parent.notes[0].code);
     EXPECT_EQ(static_cast<UINT>(MK_LBUTTON), parent.notes[0].wParam);
 }
 
@@ -190,7 +191,7 @@ TEST(MControl, KeyNotifyReportsToTheParent)
     control.SetKeyNotify(1);
     EXPECT_EQ(0, control.OnKeyDown('A', 1, 0x10));
     ASSERT_EQ(1u, parent.notes.size());
-    EXPECT_EQ(14u, parent.notes[0].code);
+    EXPECT_EQ(kNotifyKey, parent.notes[0].code);
     EXPECT_EQ(static_cast<UINT>('A'), parent.notes[0].wParam);
     EXPECT_EQ(0x10, parent.notes[0].lParam);
 }

@@ -6,45 +6,8 @@
 
 #include <algorithm>
 
-#include "Manager.h"
+#include "ControlNotify.h"
 #include "MRender.h"
-
-namespace {
-
-// GDI+, COM and OLE for every test of this program, as the application does.
-class QluiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        Manager::SetInstance(::GetModuleHandleW(nullptr));
-        Manager::InitGdiplus();
-    }
-    void TearDown() override { Manager::UnInitGdiplus(); }
-};
-
-const auto* g_environment = ::testing::AddGlobalTestEnvironment(new QluiEnvironment);
-
-} // namespace
-
-void PumpMessages(DWORD ms)
-{
-    DWORD start = ::GetTickCount();
-    MSG msg;
-    do {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(1);
-    } while (::GetTickCount() - start < ms);
-}
-
-void MoveCursorTo(HWND hwnd, int x, int y)
-{
-    POINT pt = {x, y};
-    ::ClientToScreen(hwnd, &pt);
-    ::SetCursorPos(pt.x, pt.y);
-}
 
 HWND TestWindow::CreatePopup(int x, int y, int cx, int cy, HWND owner, DWORD exStyle)
 {
@@ -65,6 +28,9 @@ BOOL TestWindow::OnInitDialog()
 LRESULT TestWindow::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     ownSeen.push_back(msg);
+    LRESULT hooked = 0;
+    if (hook && hook(msg, wParam, lParam, hooked))
+        return hooked;
     if (msg == WM_ERASEBKGND)
         return 1;
     if (msg == WM_APP) {
@@ -139,7 +105,7 @@ int TestControl::OnControlLButtonDown(UINT, CPoint pt)
     if (!m_rect.PtInRect(pt))
         return 0;
     pressed = true;
-    SendMessageW(1, 0, 0);
+    SendMessageW(kNotifyPress, 0, 0);
     return 1;
 }
 
@@ -149,7 +115,7 @@ int TestControl::OnControlLButtonUp(UINT, CPoint pt)
     bool click = pressed && m_rect.PtInRect(pt);
     pressed = false;
     if (click)
-        SendMessageW(2, 0, 0);
+        SendMessageW(kNotifyClick, 0, 0);
     return click ? 1 : 0;
 }
 
@@ -185,6 +151,30 @@ int TestControl::OnControlKeyDown(UINT key, UINT repeat, UINT flags)
 
 int TestControl::OnControlTimer()
 {
+    timerThread = ::GetCurrentThreadId();
     ++timers;
     return 1;
+}
+
+void WindowTest::SetUp()
+{
+    parent.pm = &window.pm;
+    ASSERT_NE(nullptr, window.CreatePopup(60, 60, 300, 200));
+    hwnd = window.GetSafeHwnd();
+    PumpMessages(30);
+}
+
+void WindowTest::TearDown()
+{
+    ::ReleaseCapture();
+    window.DestroyWindow();
+    BYTE keys[256] = {};
+    ::SetKeyboardState(keys);
+}
+
+TestControl* WindowTest::Add(UINT id, CRect rect, UINT list)
+{
+    auto* control = new TestControl(&parent, id, rect);
+    window.pm.AddControl(list, control);
+    return control;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <functional>
 #include <string>
@@ -10,13 +12,7 @@
 #include "MObject.h"
 #include "MWindow.h"
 #include "PaintManager.h"
-
-// Pumps this thread's messages for about ms milliseconds.
-void PumpMessages(DWORD ms);
-
-// Puts the real cursor over a client point of hwnd, so that mouse tracking
-// sees the pointer inside the window.
-void MoveCursorTo(HWND hwnd, int x, int y);
+#include "QluiTestCommon.h"
 
 // A window with its own control manager: the smallest dialog.
 class TestWindow : public MWindow {
@@ -31,6 +27,8 @@ public:
     HWND handleSeenAtInit = nullptr;
     bool initAfterCreate = false;
     std::function<void()> onApp;     // run when WM_APP arrives
+    // Sees each message first; returning true answers it with result.
+    std::function<bool(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)> hook;
 
     HWND CreatePopup(int x, int y, int cx, int cy, HWND owner = nullptr, DWORD exStyle = 0);
     BOOL OnInitDialog() override;
@@ -72,6 +70,7 @@ public:
 
     int moves = 0, downs = 0, ups = 0, dblClks = 0, rdowns = 0, rups = 0, drawn = 0;
     std::atomic<int> timers{0};
+    std::atomic<DWORD> timerThread{0};   // the thread of the last OnControlTimer
     std::vector<std::pair<int, UINT>> scrolls;   // (delta, flags)
     std::vector<std::pair<UINT, UINT>> keys;     // (key, flags)
     std::vector<int> focusCalls;
@@ -108,4 +107,17 @@ public:
         pt.Offset(-dx, -dy);
         return 1;
     }
+};
+
+// One test's popup window with its control manager, and a parent that passes
+// its controls' repaint requests on to the manager.
+class WindowTest : public ::testing::Test {
+public:
+    void SetUp() override;
+    void TearDown() override;
+    TestControl* Add(UINT id, CRect rect, UINT list = 1);
+
+    TestWindow window;
+    TestParent parent;
+    HWND hwnd = nullptr;
 };

@@ -152,8 +152,9 @@ TEST(MRender, ImageRectFitsAndCentres)
     EXPECT_EQ(CRect(25, 0, 75, 100), MRender::GetImageRect(200, 400, CRect(0, 0, 100, 100)));
     // Only wider: width-limited.
     EXPECT_EQ(CRect(10, 45, 110, 55), MRender::GetImageRect(200, 20, CRect(10, 0, 110, 100)));
-    // Wider and exactly as tall: unchanged, centred (so it overhangs).
-    EXPECT_EQ(CRect(-50, 0, 150, 100), MRender::GetImageRect(200, 100, CRect(0, 0, 100, 100)));
+    // Wider and exactly as tall, or taller and exactly as wide: fitted too.
+    EXPECT_EQ(CRect(0, 25, 100, 75), MRender::GetImageRect(200, 100, CRect(0, 0, 100, 100)));
+    EXPECT_EQ(CRect(25, 0, 75, 100), MRender::GetImageRect(100, 200, CRect(0, 0, 100, 100)));
 }
 
 TEST(MRender, OriginPoints)
@@ -351,8 +352,9 @@ TEST(MImageList, EntriesWithoutImagesStillCount)
     EXPECT_EQ(0, list.AddImage(path, 7, 4));
     EXPECT_EQ(1, list.AddImage(TempPath(L"qlui_missing.png"), 8, 2));
     EXPECT_EQ(-1, list.AddImage(nullptr, 9, 1));
+    // -1 is a refusal only: an insert answers the index it took.
     EXPECT_EQ(-1, list.InsertImage(5, path, 9, 1));
-    EXPECT_EQ(-1, list.InsertImage(0, path, 10, 2));
+    EXPECT_EQ(0, list.InsertImage(0, path, 10, 2));
     ASSERT_EQ(3, list.GetImageCount());
     EXPECT_EQ(10, list.GetItemImageData(0)->id);
     _M_IAMGELIST* strip = list.GetImageDataByID(7);

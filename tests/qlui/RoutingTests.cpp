@@ -4,33 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
+#include "ControlNotify.h"
 #include "QluiTestSupport.h"
 
 namespace {
 
-class Routing : public ::testing::Test {
+class Routing : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        parent.pm = &window.pm;
-        ASSERT_NE(nullptr, window.CreatePopup(60, 60, 300, 200));
-        hwnd = window.GetSafeHwnd();
-        PumpMessages(30);
-    }
-    void TearDown() override
-    {
-        ::ReleaseCapture();
-        window.DestroyWindow();
-        BYTE keys[256] = {};
-        ::SetKeyboardState(keys);
-    }
-    TestControl* Add(UINT id, CRect rect, UINT list = 1)
-    {
-        auto* control = new TestControl(&parent, id, rect);
-        window.pm.AddControl(list, control);
-        return control;
-    }
     LRESULT Mouse(UINT msg, int x, int y, WPARAM keys = 0)
     {
         MoveCursorTo(hwnd, x, y);
@@ -49,10 +31,6 @@ protected:
             keys[vk] = 0x80;
         ::SetKeyboardState(keys);
     }
-
-    TestWindow window;
-    TestParent parent;
-    HWND hwnd = nullptr;
 };
 
 } // namespace
@@ -70,8 +48,8 @@ TEST_F(Routing, HoverIsTheTopmostResponsiveControl)
     EXPECT_EQ(1, upper->downs);
     ASSERT_EQ(2u, parent.notes.size());
     EXPECT_EQ(2u, parent.notes[0].id);
-    EXPECT_EQ(1u, parent.notes[0].code);
-    EXPECT_EQ(2u, parent.notes[1].code);
+    EXPECT_EQ(kNotifyPress, parent.notes[0].code);
+    EXPECT_EQ(kNotifyClick, parent.notes[1].code);
     Mouse(WM_MOUSEMOVE, 20, 20);
     EXPECT_EQ(lower, window.pm.GetHoverControl());
     Mouse(WM_MOUSEMOVE, 250, 180);
@@ -96,7 +74,7 @@ TEST_F(Routing, PressMoveAwayReleaseGivesNoClick)
     EXPECT_FALSE(window.pm.IsCaptured());
     EXPECT_EQ(1, button->ups);
     ASSERT_EQ(1u, parent.notes.size());
-    EXPECT_EQ(1u, parent.notes[0].code);
+    EXPECT_EQ(kNotifyPress, parent.notes[0].code);
     EXPECT_EQ(nullptr, window.pm.GetHoverControl());
     EXPECT_EQ(0, window.ncLButtonDowns);
 }
@@ -112,6 +90,62 @@ TEST_F(Routing, PressOnEmptyBackgroundDragsTheWindowUnlessDisabled)
     Mouse(WM_LBUTTONDOWN, 200, 150, MK_LBUTTON);
     Mouse(WM_LBUTTONUP, 200, 150);
     EXPECT_EQ(1, window.ncLButtonDowns);
+}
+
+// A disabled control (a label is created so) never becomes the hover control:
+// a press on it neither captures nor takes the focus, and drags the window.
+TEST_F(Routing, DisabledControlsLeaveThePressToTheWindow)
+{
+    const struct {
+        const char* what;
+        std::function<MControl*()> make;
+    } cases[] = {
+        {"disabled control",
+         [&] { return window.pm.AddControl(1, new TestControl(&parent, 1, CRect(10, 10, 90, 40), 1, 0)); }},
+        {"text label",
+         [&] { return window.pm.CreateControl(&parent, L"MText", 2, CRect(10, 10, 90, 40), L"Label", 1, 1); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MControl* control = c.make();
+        ASSERT_NE(nullptr, control);
+        int drags = window.ncLButtonDowns;
+        Mouse(WM_MOUSEMOVE, 30, 20);
+        EXPECT_EQ(nullptr, window.pm.GetHoverControl());
+        Mouse(WM_LBUTTONDOWN, 30, 20, MK_LBUTTON);
+        EXPECT_FALSE(window.pm.IsCaptured());
+        EXPECT_EQ(nullptr, window.pm.GetFocusControl());
+        EXPECT_EQ(drags + 1, window.ncLButtonDowns);
+        Mouse(WM_LBUTTONUP, 30, 20);
+        window.pm.RemoveControl(control);
+    }
+}
+
+// A press on a control that may be dragged, released without a drag, leaves
+// nothing pending: a later press and move elsewhere starts no drag (which would
+// end the capture).
+TEST_F(Routing, AReleaseWithoutADragEndsThePendingOne)
+{
+    class Draggable : public TestControl {
+    public:
+        using TestControl::TestControl;
+        HBITMAP GetControlDropBitmap() override { return ::CreateBitmap(4, 4, 1, 32, nullptr); }
+    };
+    auto* draggable = new Draggable(&parent, 1, CRect(10, 10, 60, 60));
+    draggable->SetDragDrop(1);
+    window.pm.AddControl(1, draggable);
+    Add(2, CRect(100, 10, 150, 60));
+    Mouse(WM_MOUSEMOVE, 20, 20);
+    Mouse(WM_LBUTTONDOWN, 20, 20, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, 20, 20);
+    Mouse(WM_MOUSEMOVE, 120, 20);
+    Mouse(WM_LBUTTONDOWN, 120, 20, MK_LBUTTON);
+    ASSERT_TRUE(window.pm.IsCaptured());
+    Mouse(WM_MOUSEMOVE, 121, 20, MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, 122, 20, MK_LBUTTON);
+    EXPECT_TRUE(window.pm.IsCaptured());
+    EXPECT_EQ(hwnd, ::GetCapture());
+    Mouse(WM_LBUTTONUP, 122, 20);
 }
 
 TEST_F(Routing, AControlClaimingTheMessageStopsRoutingAndDrag)
@@ -361,20 +395,6 @@ TEST_F(Routing, ControlTimersFireThroughTheMessageLoop)
         PumpMessages(10);
     EXPECT_GE(a->timers.load(), 2);
     window.pm.ClearTimers();
-}
-
-TEST_F(Routing, AnimationTimerTicksOnItsOwnThread)
-{
-    TestControl* a = Add(1, CRect(0, 0, 10, 10));
-    window.pm.AddMTimer(a);
-    UINT id = window.pm.SetMTimer(5);
-    ASSERT_NE(0u, id);
-    for (int i = 0; i < 200 && a->timers.load() < 3; ++i)
-        ::Sleep(5);
-    window.pm.KillMTimer(id);
-    EXPECT_GE(a->timers.load(), 3);
-    EXPECT_TRUE(window.pm.DeleteFSTimer(a));
-    EXPECT_FALSE(window.pm.DeleteFSTimer(a));
 }
 
 TEST_F(Routing, ControlLookupAndRemoval)

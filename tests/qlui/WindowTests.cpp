@@ -177,6 +177,31 @@ TEST(MWindow, GuardedWrappersDoNothingWithoutAWindow)
     EXPECT_EQ(0xFFFFFFFFu, window.ShowModal(SW_SHOW));
 }
 
+// The window icon is the module's shared icon: setting it again and again
+// gives the same handles and leaves no icon (and no bitmap of one) behind.
+TEST(MWindow, SetIconLeavesNoIconBehind)
+{
+    TestWindow window;
+    ASSERT_NE(nullptr, window.CreatePopup(0, 0, 60, 60));
+    HWND hwnd = window.GetSafeHwnd();
+    HINSTANCE own = Manager::GetInstance();
+    Manager::SetInstance(::GetModuleHandleW(L"user32.dll"));   // holds the system icons
+    window.SetIcon(32512);
+    const LRESULT big = ::SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0);
+    const LRESULT smallIcon = ::SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0);
+    EXPECT_NE(0, big);
+    EXPECT_NE(0, smallIcon);
+    GdiHandleHighWater();
+    const int before = GdiHandleHighWater();
+    for (int i = 0; i < 100; ++i)
+        window.SetIcon(32512);
+    EXPECT_LT(GdiHandleHighWater() - before, 20);
+    EXPECT_EQ(big, ::SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(smallIcon, ::SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0));
+    Manager::SetInstance(own);
+    window.DestroyWindow();
+}
+
 TEST(MWindow, ModifyStyleReportsChangesOnly)
 {
     TestWindow window;

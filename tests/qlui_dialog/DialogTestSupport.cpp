@@ -9,19 +9,6 @@
 
 namespace {
 
-// GDI+, COM and OLE for every test of this program, as the application does.
-class DialogEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        Manager::SetInstance(::GetModuleHandleW(nullptr));
-        Manager::InitGdiplus();
-    }
-    void TearDown() override { Manager::UnInitGdiplus(); }
-};
-
-const auto* g_environment = ::testing::AddGlobalTestEnvironment(new DialogEnvironment);
-
 bool PngEncoder(CLSID& clsid)
 {
     UINT count = 0, size = 0;
@@ -41,26 +28,6 @@ bool PngEncoder(CLSID& clsid)
 }
 
 } // namespace
-
-void PumpMessages(DWORD ms)
-{
-    DWORD start = ::GetTickCount();
-    MSG msg;
-    do {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(1);
-    } while (::GetTickCount() - start < ms);
-}
-
-void MoveCursorTo(HWND hwnd, int x, int y)
-{
-    POINT pt = {x, y};
-    ::ClientToScreen(hwnd, &pt);
-    ::SetCursorPos(pt.x, pt.y);
-}
 
 std::wstring MakeSkinImage(const wchar_t* name, int width, int height, std::initializer_list<Gdiplus::ARGB> bands)
 {

@@ -8,12 +8,7 @@
 #include <vector>
 
 #include "MDialog.h"
-
-// Pumps this thread's messages for about ms milliseconds.
-void PumpMessages(DWORD ms);
-
-// Puts the real cursor over a client point, so that mouse tracking sees it.
-void MoveCursorTo(HWND hwnd, int x, int y);
+#include "QluiTestCommon.h"
 
 // Writes a PNG under the skin folder ("qlui_dialog_test\\" + name) made of
 // vertical bands of equal width, one per colour (ARGB), and returns the skin

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "CArea.h"
 #include "DialogTestSupport.h"
+#include "MButton.h"
 #include "MPicture.h"
 #include "MProgress.h"
 #include "MText.h"
@@ -286,4 +289,54 @@ TEST_F(Drawing, TextSettersRepaintOnlyOnChange)
     wchar_t expected[LF_FACESIZE] = {};
     Gdiplus::FontFamily(L"Arial").GetFamilyName(expected);
     EXPECT_STREQ(expected, name);
+}
+
+// A layered window is handed premultiplied pixels: in every rendered frame no
+// colour channel exceeds its pixel's alpha, whatever lies on the translucent
+// background.
+TEST(LayeredFrames, EveryColourChannelIsAtMostItsAlpha)
+{
+    const std::wstring translucent =
+        MakeSkinImage(L"translucent.png", 40, 20, {0x80FF8040, 0x40FFFFFF, 0xC0A0C0E0, 0x10FF0000});
+    const std::wstring strip =
+        MakeSkinImage(L"glass.png", 4 * 24, 24, {0x90FFFFFF, 0x60FF8000, 0xC000FF00, 0x30FFFFFF});
+    const struct {
+        const char* what;
+        bool background;
+        bool controls;
+    } scenes[] = {
+        {"plain fill", false, false},
+        {"translucent background", true, false},
+        {"controls on a translucent background", true, true},
+    };
+    for (const auto& scene : scenes) {
+        SCOPED_TRACE(scene.what);
+        TestDialog dialog;
+        dialog.GetPaintManager()->SetBackColor(RGB(255, 255, 255), RGB(250, 240, 230));
+        ASSERT_NE(nullptr, dialog.Open(40, 40, 240, 160));
+        dialog.SetLayeredWindow(1);
+        if (scene.background) {
+            ASSERT_TRUE(dialog.LoadBKImage(translucent.c_str()));
+        }
+        if (scene.controls) {
+            dialog.CreateArea(L"CArea", 1, CRect(10, 10, 120, 60), nullptr, 1, 1);
+            auto* label = static_cast<MText*>(dialog.CreateControl(L"MText", 2, CRect(20, 70, 200, 100), L"Wx", 1, 1));
+            label->SetTextColor(Gdiplus::Color(0xFFFFFFFF));
+            auto* button =
+                static_cast<MButton*>(dialog.CreateControl(L"MButton", 3, CRect(100, 100, 220, 150), L"OK", 1, 1));
+            button->SetImage(strip.c_str(), 4);
+        }
+        dialog.Repaint();
+        int translucentPixels = 0;
+        int faults = 0;
+        for (DWORD p : dialog.capture.pixels) {
+            int a = static_cast<int>(p >> 24);
+            if (a < 255)
+                ++translucentPixels;
+            if (FrameCapture::R(p) > a || FrameCapture::G(p) > a || FrameCapture::B(p) > a)
+                ++faults;
+        }
+        EXPECT_GT(translucentPixels, 0);
+        EXPECT_EQ(0, faults);
+    }
 }
