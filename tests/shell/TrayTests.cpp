@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -205,7 +206,7 @@ protected:
     }
 
     CrossProcessLock lock_{L"CaldrisTest.WindowProperty"};
-    volatile BYTE upgrading_ = 0;
+    std::atomic<bool> upgrading_{false};
     TrayIcon tray_{upgrading_, RecordRegistration};
     Host host_;
     HWND hwnd_ = nullptr;
@@ -215,7 +216,7 @@ protected:
 
 TEST(TrayRecord, StartsEmptyWithTheFullStructureSize)
 {
-    volatile BYTE upgrading = 0;
+    std::atomic<bool> upgrading{false};
     TrayIcon tray(upgrading);
     EXPECT_EQ(tray.Data().cbSize, sizeof(NOTIFYICONDATAW));
     EXPECT_EQ(tray.Data().hWnd, nullptr);
@@ -271,7 +272,7 @@ TEST_F(Tray, SetupGivesTheWindowIcon107)
 
 TEST_F(Tray, DefaultIconComesFromTheSkinFolder)
 {
-    volatile BYTE upgrading = 0;
+    std::atomic<bool> upgrading{false};
     TrayIcon skinned(upgrading, RecordRegistration);
     ASSERT_NE(GetFileAttributesW(skinned.IconPath().c_str()), INVALID_FILE_ATTRIBUTES) << "skin not built";
     skinned.SetupTray(hwnd_);
@@ -365,7 +366,7 @@ TEST_F(Tray, RightClickOffersExit)
 TEST_F(Tray, RightClickDuringUpgradeOffersNothing)
 {
     AddTray();
-    upgrading_ = 1;
+    upgrading_ = true;
     SendMessageW(hwnd_, 0x69A, 0, WM_RBUTTONUP);
     EXPECT_LE(host_.menu.items, 0);
     EXPECT_TRUE(host_.menu.firstText.empty());
@@ -374,7 +375,7 @@ TEST_F(Tray, RightClickDuringUpgradeOffersNothing)
 TEST_F(Tray, ExitDuringUpgradeIsDropped)
 {
     AddTray();
-    upgrading_ = 1;
+    upgrading_ = true;
     EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 100, 0), 0);
     EXPECT_EQ(g_exits, 0);
     EXPECT_TRUE(ShellHasRecord(tray_.Data()));
@@ -396,7 +397,7 @@ TEST_F(Tray, DestructionRemovesTheIcon)
 {
     NOTIFYICONDATAW record;
     {
-        volatile BYTE upgrading = 0;
+        std::atomic<bool> upgrading{false};
         TrayIcon other(upgrading);
         other.SetIconPath(iconPath_);
         other.SetupTray(hwnd_);
@@ -412,7 +413,7 @@ TEST(TrayExit, EndsTheProcessWithCodeZero)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            volatile BYTE upgrading = 0;
+            std::atomic<bool> upgrading{false};
             TrayIcon tray(upgrading);
             tray.OnExitCommand();
             std::exit(7);
