@@ -31,7 +31,8 @@ public:
     // firmwareUpgrading is read at each menu and "Exit" (the device worker writes it).
     explicit TrayIcon(const std::atomic<bool>& firmwareUpgrading,
                       DeviceNoticeRegistrar registrar = RegisterCoolerNotifications);
-    // The flag is read for the life of the object, so a temporary never does.
+    // The flag is kept by reference: a temporary (made from a plain variable)
+    // would leave it dangling.
     TrayIcon(std::atomic<bool>&&, DeviceNoticeRegistrar = RegisterCoolerNotifications) = delete;
     ~TrayIcon();
     TrayIcon(const TrayIcon&) = delete;

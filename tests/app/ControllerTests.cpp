@@ -633,7 +633,11 @@ TEST_F(Recovery, CollectionBusyAtConnectIsTriedAgainOnceFreed)
     config.collections = {{0x000C, 1, 0}, {0xFF01, 1, 1}, {0xFF00, 2, 0}};  // the display collection held
     const int index = coolers_->Plug(config);
     ASSERT_GE(index, 0);
-    ASSERT_TRUE(PumpUntil([&] { return Title(DeviceLabel()) == L"Device:0"; }));
+    // Every connect the plug asked for has run and found nothing to open.
+    ASSERT_TRUE(PumpUntil([&] {
+        const std::vector<std::string> calls = dialog_->Calls();
+        return Title(DeviceLabel()) == L"Device:0" && dialog_->PendingCommands() == 0 && calls.back() == "connect done";
+    }));
     ASSERT_TRUE(coolers_->SetCollectionBusy(index, 1, false));
     EXPECT_TRUE(ShowsReading(index));
     EXPECT_TRUE(PumpUntil([&] { return Title(DeviceLabel()) == L"Device:1"; }));

@@ -376,15 +376,6 @@ protected:
             n += e.kind == kind ? 1 : 0;
         return n;
     }
-    // True once the program has sent nothing for longer than a push period.
-    bool PushStopped()
-    {
-        return WaitUntil([&] {
-            const uint64_t before = coolers_->LogCount();
-            Sleep(2500);
-            return coolers_->LogCount() == before;
-        });
-    }
     void Resume() { SendMessageW(window_, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0); }
 
     std::unique_ptr<vcooler::VCoolerControl> coolers_;
@@ -392,28 +383,6 @@ protected:
     Program program_;
     HWND window_ = nullptr;
 };
-
-TEST_F(ProgramWithCooler, DisplayStaysRightThroughSleepAStaleHandleASilentUnplugAndAReplug)
-{
-    // Resumed: the cooler lost power (dark) and the handles of before are dead.
-    ASSERT_TRUE(coolers_->MakeStale(index_));
-    ASSERT_FALSE(coolers_->ReadDisplay(index_).lit);
-    Resume();
-    EXPECT_TRUE(ShowsReading());
-
-    // Gone without a notice: the push stops.
-    ASSERT_TRUE(coolers_->Unplug(index_, false));
-    EXPECT_TRUE(PushStopped());
-
-    // Back, with its notices.
-    ASSERT_TRUE(coolers_->Replug(index_));
-    EXPECT_TRUE(ShowsReading());
-
-    // The tray's "Exit" leaves it dark.
-    ASSERT_TRUE(program_.ExitThroughTheTray(window_));
-    EXPECT_EQ(program_.ExitCode(), 0u);
-    EXPECT_FALSE(coolers_->ReadDisplay(index_).lit);
-}
 
 // Figures, not a test (run with --gtest_also_run_disabled_tests): the time
 // from the resume message to the first correct report, and a minute with a

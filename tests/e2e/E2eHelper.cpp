@@ -71,6 +71,25 @@ int ExitProgram()
     return found > 0 ? 0 : 1;
 }
 
+BOOL CALLBACK SendResume(HWND hwnd, LPARAM found)
+{
+    if (GetPropW(hwnd, kWindowProperty) == nullptr)
+        return TRUE;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(hwnd, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, 5000, &result);
+    ++*reinterpret_cast<int*>(found);
+    return TRUE;
+}
+
+// What the system sends when it wakes from sleep.
+int Resume()
+{
+    int found = 0;
+    EnumWindows(SendResume, reinterpret_cast<LPARAM>(&found));
+    std::printf("sent %d\n", found);
+    return found > 0 ? 0 : 1;
+}
+
 int WorkArea()
 {
     RECT work{};
@@ -138,11 +157,13 @@ int wmain(int argc, wchar_t** argv)
         return ExitProgram();
     if (argc == 2 && std::wcscmp(argv[1], L"work-area") == 0)
         return WorkArea();
+    if (argc == 2 && std::wcscmp(argv[1], L"resume") == 0)
+        return Resume();
     if (argc >= 3 && std::wcscmp(argv[1], L"record-launch") == 0)
         return RecordLaunch(argv[2], argc - 3, argv + 3);
     if (argc == 5 && std::wcscmp(argv[1], L"show-box") == 0)
         return ShowBox(_wtoi(argv[2]), argv[3], argv[4]);
-    std::fprintf(stderr,
-                 "usage: e2e_helper hold | exit-program | work-area | record-launch FILE ARG... | show-box MODE CAPTION TEXT\n");
+    std::fprintf(stderr, "usage: e2e_helper hold | exit-program | work-area | resume | record-launch FILE ARG... | "
+                         "show-box MODE CAPTION TEXT\n");
     return 2;
 }

@@ -230,6 +230,44 @@ def hot_plug(build):
         check_labels(s.screenshot("settings_replugged"), "FW Version: V13", "Device:1")
 
 
+def push_stopped(session):
+    """Nothing reached the cooler for longer than a push period."""
+    before = session.last_sequence()
+    time.sleep(2.5)
+    return session.last_sequence() == before
+
+
+def recovery_story(build):
+    """Plugged, stale after a simulated resume, recovered, unplugged without a notice, replugged."""
+    with Session("recovery_story", build, SCENARIO) as s:
+        start_pushing(s)
+        s.click(*GEAR)
+        s.move_to(*PARK)
+        plugged = wait_for("the settings page", lambda: (lambda i: i if i.count(DEVICE, is_ink) else None)(
+            s.capture()), 10, interval=0.3)
+        check_labels(plugged, "FW Version: V13", "Device:1")
+
+        # Asleep: the cooler lost power and the handles died; the system wakes up.
+        s.vcooler("stale", "0")
+        check(s.digits() == "blank", f"digits after the power loss: {s.digits()}")
+        s.wine(s.helper, "resume")
+        wait_for("the display after the resume", lambda: s.digits() == "0 4 0", 10, interval=0.1)
+
+        # Gone without a removal notice: the push stops and the labels say so.
+        s.vcooler("unplug", "0", "--silent")
+        wait_for("the push to stop", lambda: push_stopped(s), 30, interval=0.1)
+        wait_for("the labels to change", lambda: differing_fraction(plugged, s.capture(), DEVICE) > 0.005, 15,
+                 interval=0.3)
+        time.sleep(0.5)
+        check_labels(s.screenshot("settings_silently_unplugged"), "FW Version: 0", "Device:0")
+
+        # Back, with its notices.
+        s.vcooler("replug", "0")
+        wait_for("the display to resume", lambda: s.digits() == "0 4 0", 10, interval=0.3)
+        wait_for("the labels to come back", lambda: differing_fraction(plugged, s.capture(), DEVICE) == 0 and
+                 differing_fraction(plugged, s.capture(), FW_VERSION) == 0, 15, interval=0.3)
+
+
 def close_and_tray(build):
     with Session("close_and_tray", build, SCENARIO) as s:
         start_pushing(s)
@@ -269,6 +307,7 @@ CASES = {
     "settings_page": settings_page,
     "hot_plug": lambda build, source: hot_plug(build),
     "close_and_tray": lambda build, source: close_and_tray(build),
+    "recovery_story": lambda build, source: recovery_story(build),
 }
 
 
