@@ -66,6 +66,7 @@ protected:
     void CheckFirmware(bool silent) override;
     void RequestFirmwareUpgradePrompt() override;
     void CloseUpgradeProgress() override;
+    void ReportUpgradeStep(int progress, const std::wstring& status, bool succeeded) override;
 
 private:
     void CheckSoftwareVersion(bool verbose);
