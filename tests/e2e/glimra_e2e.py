@@ -189,7 +189,7 @@ def capture_screen_rect(x, y, width, height):
 class Session:
     """One run of the program with one virtual cooler; use as a context manager."""
 
-    def __init__(self, name, build_dir, scenario, settings=None):
+    def __init__(self, name, build_dir, scenario, settings=None, cooler_version="0x13", env=None):
         self.name = name
         self.build = os.path.abspath(build_dir)
         self.sim = os.path.join(self.build, "sim")
@@ -204,7 +204,8 @@ class Session:
         self.settings = dict(DEFAULT_SETTINGS, **(settings or {}))
         self.env = dict(os.environ, VCOOLER_CHANNEL=self.channel,
                         GLIMRA_SENSOR_REPLAY=windows_path(self.scenario_path),
-                        GLIMRA_UPDATE_SERVER=DEAD_UPDATE_SERVER)
+                        GLIMRA_UPDATE_SERVER=DEAD_UPDATE_SERVER, **(env or {}))
+        self.cooler_version = cooler_version
         self.locks = self.serve = self.program = None
         self.started_at = None
         self.exit_code = None
@@ -274,7 +275,7 @@ class Session:
         log(f"{self.name}: main window at {self.window_position()}")
 
     def _plug(self):
-        self.vcooler("plug", "--version", "0x13")
+        self.vcooler("plug", "--version", self.cooler_version)
         return "cooler 0:" in self.vcooler("status")
 
     def _find_window(self, visible=False):
