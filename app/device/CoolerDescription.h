@@ -5,10 +5,6 @@
 #include <span>
 #include <string>
 
-// What the program knows of a cooler model: how it is found on USB and how its
-// display collection speaks. Every part of the program, the virtual cooler and
-// the tests read these facts from here; a further model is one more entry in
-// CoolerModels() plus its own tests.
 // The firmware transfer: the upgrade command hands the cooler to its boot
 // loader, which then takes a fixed window of the image in data reports: the
 // report id, the next image bytes, the last report's tail padded with filler.
@@ -35,6 +31,10 @@ inline constexpr CoolerUpgradeFraming kGlimraUpgrade = {
     .filler = 0xFF,
 };
 
+// What the program knows of a cooler model: how it is found on USB and how its
+// display collection speaks. Every part of the program, the virtual cooler and
+// the tests read these facts from here; a further model is one more entry in
+// CoolerModels() plus its own tests.
 struct CoolerDescription {
     const char* name;
     uint16_t vendorId;
