@@ -1,12 +1,16 @@
 #!/bin/bash
 # Sets everything up, builds the program and runs its virtual-cooler build under
-# Wine: a virtual cooler (firmware 0x13) is plugged in and its seven-segment
+# Wine: a virtual cooler (firmware 0x13 unless --firmware says) is plugged in and its seven-segment
 # display shows in a window of its own; the temperatures come from the host's
 # hwmon when it has temperature inputs, else from a replay scenario that rises
 # and falls. Uses $DISPLAY when set, else a private Xvfb whose screen is saved
 # every few seconds. Prints what the cooler shows once a second. Ctrl+C ends it.
 # A firmware image carrying 0x13 ("update.bin") lies beside the program, so an
 # older cooler can be upgraded from the program's own prompt.
+#
+# With GLIMRA_UPDATE_SERVER set to the local update server
+# (tools/updateserver/updateserver.py), its CA is trusted in the run's prefix
+# and the program's update checks go there.
 #
 # Usage: scripts/run.sh [--seconds N] [--firmware VERSION] [--upgrade] [program arguments, e.g. -hide]
 #   --firmware 0x11  plug a cooler with older firmware: the program offers the upgrade
@@ -23,7 +27,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) SECONDS_TO_RUN="${2:?--seconds needs a number}"; shift 2 ;;
     --seconds=*) SECONDS_TO_RUN="${1#--seconds=}"; shift ;;
-    --firmware) FIRMWARE="${2:?--firmware needs a version}"; shift 2 ;;
+    --firmware) FIRMWARE="${2:?--firmware needs a version, e.g. 0x11}"; shift 2 ;;
     --firmware=*) FIRMWARE="${1#--firmware=}"; shift ;;
     --upgrade) AUTO_UPGRADE=1; [ "$FIRMWARE" = 0x13 ] && FIRMWARE=0x11; shift ;;
     *) PROGRAM_ARGS+=("$1"); shift ;;
@@ -34,7 +38,7 @@ done
 cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCALDRIS_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" --target dist CaldrisSim vcooler_tool glimra-diag-sim
+cmake --build "$BUILD" --target dist CaldrisSim vcooler_tool glimra-diag-sim trust_ca
 
 SIM="$BUILD/sim"
 SHOTS="$BUILD/screenshots"
@@ -89,7 +93,13 @@ EOF
 fi
 
 export VCOOLER_CHANNEL="demo-$$"
-export GLIMRA_UPDATE_SERVER="${GLIMRA_UPDATE_SERVER:-http://127.0.0.1:9}"  # no update server for the demo
+export GLIMRA_UPDATE_SERVER="${GLIMRA_UPDATE_SERVER:-http://127.0.0.1:9}"  # no update server unless one is named
+UPDATE_CA="${GLIMRA_UPDATE_CA:-$ROOT/tools/updateserver/.state/ca.pem}"
+if [[ "$GLIMRA_UPDATE_SERVER" == https://* ]] && [ -f "$UPDATE_CA" ]; then
+  timeout 60 "$WINE64" "$BUILD/bin/trust-ca.exe" "Z:${UPDATE_CA//\//\\}" </dev/null >/dev/null 2>&1 &&
+    echo "[run] update server $GLIMRA_UPDATE_SERVER, CA $UPDATE_CA trusted" ||
+    echo "[run] could not trust $UPDATE_CA; the update checks will fail" >&2
+fi
 vcooler() { timeout 20 "$WINE64" "$SIM/vcooler.exe" "$@" 2>/dev/null | tr -d '\r' || true; }
 
 # The display window keeps the cooler channel open; plug once it holds it.

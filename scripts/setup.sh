@@ -14,7 +14,8 @@ PACKAGES=(
   "$MINGW_GCC_PKG" gcc-mingw-w64-x86-64-posix cmake ninja-build make
   "$WINE_PKG" wine xvfb xdotool x11-utils x11-apps imagemagick
   fonts-liberation fonts-open-sans librsvg2-bin
-  "$ZLIB_MINGW_PKG" googletest dpkg-dev python3 procps
+  "$ZLIB_MINGW_PKG" googletest dpkg-dev python3 procps openssl bc unzip
+  nsis
 )
 
 log() { echo "[setup] $*"; }

@@ -6,10 +6,15 @@
 namespace {
 SRWLOCK g_lock = SRWLOCK_INIT;
 
+// Created on first use; destroyed only when the library is unloaded while the
+// process goes on (DllMain). Callers hold g_lock.
+SensorHub* g_hub = nullptr;
+
 SensorHub& Hub()
 {
-    static SensorHub hub(GLIMRA_SENSOR_REPLAY_BUILD != 0);
-    return hub;
+    if (g_hub == nullptr)
+        g_hub = new SensorHub(GLIMRA_SENSOR_REPLAY_BUILD != 0);
+    return *g_hub;
 }
 
 struct Locked {
@@ -21,6 +26,19 @@ struct Locked {
 }  // namespace
 
 extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    // When the process ends (reserved is not null) its other threads were cut
+    // off mid-call and the loader lock is held: shutting the sources down now
+    // (NVML, FreeLibrary) can hang or crash the exit. The process's own
+    // teardown frees everything; only an unload tears the sources down.
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        delete g_hub;
+        g_hub = nullptr;
+    }
+    return TRUE;
+}
 
 int GsInitialise(int interfaceVersion)
 {

@@ -9,3 +9,5 @@ inline constexpr UINT kMsgUpdateVerdict = 0x69C;
 inline constexpr UINT kMsgUpgradeProgress = 0x69D;
 // A label the worker owns has changed; the UI thread applies it.
 inline constexpr UINT kMsgLabelsChanged = WM_APP + 0x21;
+// An accepted software update installed nothing; the UI thread says why.
+inline constexpr UINT kMsgSoftwareUpdateProblem = WM_APP + 0x22;

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <bcrypt.h>
 #include <oleauto.h>
 #include <wininet.h>
 
@@ -7,8 +8,9 @@
 
 // The program's one idiom for owning a Win32 resource: a move-only owner whose
 // Traits name the handle type, its empty value, what counts as valid and how it
-// is released. Every kernel handle, key, module, menu, icon, GDI object, BSTR and
-// WinINet handle of the program and the sensor library is held in one of these.
+// is released. Every kernel handle, key, module, menu, icon, GDI object, BSTR,
+// WinINet and BCrypt handle and minizip archive of the program and the sensor
+// library is held in one of these.
 template <typename Traits>
 class UniqueResource {
 public:
@@ -98,6 +100,21 @@ struct Bstr : NullEmpty<BSTR, nullptr> {
 struct Internet : NullEmpty<HINTERNET, nullptr> {
     static void Close(Type h) { InternetCloseHandle(h); }
 };
+struct BcryptAlgorithm : NullEmpty<BCRYPT_ALG_HANDLE, nullptr> {
+    static void Close(Type h) { BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct BcryptKey : NullEmpty<BCRYPT_KEY_HANDLE, nullptr> {
+    static void Close(Type h) { BCryptDestroyKey(h); }
+};
+struct BcryptHash : NullEmpty<BCRYPT_HASH_HANDLE, nullptr> {
+    static void Close(Type h) { BCryptDestroyHash(h); }
+};
+// A pointer-like handle released by one plain function, for libraries whose
+// headers this layer does not see (minizip's unzFile with unzClose).
+template <typename T, auto CloseFunction>
+struct ClosedBy : NullEmpty<T, nullptr> {
+    static void Close(T h) { CloseFunction(h); }
+};
 
 }  // namespace win32_traits
 
@@ -112,6 +129,9 @@ using UniqueGdiObject = UniqueResource<win32_traits::GdiObject>;
 using UniqueMemoryDc = UniqueResource<win32_traits::MemoryDc>;
 using UniqueBstr = UniqueResource<win32_traits::Bstr>;
 using UniqueInternet = UniqueResource<win32_traits::Internet>;
+using UniqueBcryptAlgorithm = UniqueResource<win32_traits::BcryptAlgorithm>;
+using UniqueBcryptKey = UniqueResource<win32_traits::BcryptKey>;
+using UniqueBcryptHash = UniqueResource<win32_traits::BcryptHash>;
 
 // A BSTR made from text, owned.
 inline UniqueBstr MakeBstr(const wchar_t* text)

@@ -81,6 +81,9 @@ LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case kMsgLabelsChanged:
         ApplyPendingLabels();
         return 0;
+    case kMsgSoftwareUpdateProblem:
+        ShowSoftwareUpdateProblem();
+        return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case kMenuExit:

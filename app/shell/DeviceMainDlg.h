@@ -6,12 +6,14 @@
 #include <string>
 
 #include "DeviceWorker.h"
+#include "HttpClient.h"
 #include "IDeviceView.h"
 #include "MDialog.h"
 #include "TrayIcon.h"
 
 class CHWiNFOThread;
 class UpdateProcessDlg;
+struct FirmwareCheckTexts;
 class MButton;
 class CImageButton;
 class MPicture;
@@ -67,11 +69,18 @@ protected:
     void RequestFirmwareUpgradePrompt() override;
     void CloseUpgradeProgress() override;
     void ReportUpgradeStep(int progress, const std::wstring& status, bool succeeded) override;
+    // Command 7 (DeviceMainDlgSoftware.cpp). Worker thread.
+    void UpdateSoftware() override;
 
 private:
+    // Handler of kMsgSoftwareUpdateProblem: the box that says why an accepted
+    // update installed nothing. UI thread.
+    void ShowSoftwareUpdateProblem();
+
     void CheckSoftwareVersion(bool verbose);
     void CheckFirmwareUpgrade();
     void CheckFirmwareUpgrade2();
+    bool ClassifyConnectedFirmware(const FirmwareCheckTexts& texts, bool& upgrade);
     void PostVerdict(WPARAM kind, bool yes);
     void SetTargetFirmwareVersion(const wchar_t* version);
     void RunProgressDialog();
@@ -93,6 +102,11 @@ private:
     void ShowPage(bool settings);
     void ApplySwitchPictures();
     void InvalidateClient();
+
+    // The download's client: its last progress value carries over from one
+    // download to the next. Worker thread only.
+    HttpClient downloadClient_;
+    std::wstring softwareUpdateProblem_;  // under updateLock_
 
     std::unique_ptr<CHWiNFOThread> sensorThread;
     TrayIcon tray;

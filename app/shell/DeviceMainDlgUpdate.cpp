@@ -103,74 +103,90 @@ void DeviceMainDlg::CheckSoftwareVersion(bool verbose)
         PostVerdict(kSoftwareKind, available);
 }
 
+// The firmware checks' debug texts: the button's check and the silent one
+// word them differently.
+struct FirmwareCheckTexts {
+    const wchar_t* notConnected;
+    const wchar_t* current;       // %d (0x%ls)
+    const wchar_t* fromZero;      // 0x%ls, target %ls
+    const wchar_t* oldBand;       // %d (0x%ls)
+    const wchar_t* upgrade;       // 0x%ls, target %ls
+    const wchar_t* latest;        // 0x%ls
+};
+
+namespace {
+
+constexpr FirmwareCheckTexts kCheckTexts = {
+    L"Device not connected, skip firmware upgrade check",
+    L"Current FW version: %d (0x%ls)",
+    L"Trigger upgrade, current: 0x%ls (v0), target: %ls",
+    L"Version %d (0x%ls) is between 1-8, no upgrade needed",
+    L"Trigger upgrade, current: 0x%ls, target: %ls",
+    L"Current version: 0x%ls is latest, no upgrade",
+};
+
+constexpr FirmwareCheckTexts kSilentCheckTexts = {
+    L"CheckFirmwareUpgrade2 - Device not connected, skip firmware upgrade check",
+    L"CheckFirmwareUpgrade2 - Current FW: %d (0x%ls)",
+    L"CheckFirmwareUpgrade2 - Trigger upgrade, current: 0x%ls (v0), target: %ls",
+    L"CheckFirmwareUpgrade2 - Version %d (0x%ls) is between 1-8, no upgrade needed",
+    L"CheckFirmwareUpgrade2 - Trigger upgrade, current: 0x%ls, target: %ls",
+    L"CheckFirmwareUpgrade2 - Current: 0x%ls is latest, no upgrade",
+};
+
+}  // namespace
+
+// Worker thread: reads the cooler's version and classifies it; false when no
+// cooler is open.
+bool DeviceMainDlg::ClassifyConnectedFirmware(const FirmwareCheckTexts& texts, bool& upgrade)
+{
+    if (HidDeviceManager::Instance().DeviceCount() == 0) {
+        OutputDebugStringW(texts.notConnected);
+        return false;
+    }
+    SetTargetFirmwareVersion(kTargetFirmwareVersion);
+    int version = -1;
+    HidDeviceManager::Instance().ReadFirmwareVersion(version);
+    SetFirmware(version, true);
+    const std::wstring hex = FirmwareHexText(version);
+    DebugText(texts.current, version, hex.c_str());
+
+    const FirmwareVerdict verdict = ClassifyFirmware(version, kTargetFirmwareVersion);
+    switch (verdict) {
+    case FirmwareVerdict::UpgradeFromZero:
+        DebugText(texts.fromZero, hex.c_str(), kTargetFirmwareVersion);
+        break;
+    case FirmwareVerdict::OldBand:
+        DebugText(texts.oldBand, FirmwareVersionNumber(version), hex.c_str());
+        break;
+    case FirmwareVerdict::Upgrade:
+        DebugText(texts.upgrade, hex.c_str(), kTargetFirmwareVersion);
+        break;
+    case FirmwareVerdict::Latest:
+        DebugText(texts.latest, hex.c_str());
+        break;
+    }
+    upgrade = verdict == FirmwareVerdict::UpgradeFromZero || verdict == FirmwareVerdict::Upgrade;
+    return true;
+}
+
 // Worker thread. The "not connected" box blocks the worker until dismissed.
 void DeviceMainDlg::CheckFirmwareUpgrade()
 {
-    if (HidDeviceManager::Instance().DeviceCount() == 0) {
-        OutputDebugStringW(L"Device not connected, skip firmware upgrade check");
-        MessageBoxW(GetSafeHwnd(), L"Please connect the device and try again!", L"Device Not Connected",
-                    MB_ICONEXCLAMATION);
+    bool upgrade = false;
+    if (ClassifyConnectedFirmware(kCheckTexts, upgrade)) {
+        PostVerdict(kFirmwareKind, upgrade);
         return;
     }
-    SetTargetFirmwareVersion(kTargetFirmwareVersion);
-    int version = -1;
-    HidDeviceManager::Instance().ReadFirmwareVersion(version);
-    SetFirmware(version, true);
-    const std::wstring hex = FirmwareHexText(version);
-    DebugText(L"Current FW version: %d (0x%ls)", version, hex.c_str());
-
-    const FirmwareVerdict verdict = ClassifyFirmware(version, kTargetFirmwareVersion);
-    switch (verdict) {
-    case FirmwareVerdict::UpgradeFromZero:
-        DebugText(L"Trigger upgrade, current: 0x%ls (v0), target: %ls", hex.c_str(), kTargetFirmwareVersion);
-        break;
-    case FirmwareVerdict::OldBand:
-        DebugText(L"Version %d (0x%ls) is between 1-8, no upgrade needed", FirmwareVersionNumber(version),
-                  hex.c_str());
-        break;
-    case FirmwareVerdict::Upgrade:
-        DebugText(L"Trigger upgrade, current: 0x%ls, target: %ls", hex.c_str(), kTargetFirmwareVersion);
-        break;
-    case FirmwareVerdict::Latest:
-        DebugText(L"Current version: 0x%ls is latest, no upgrade", hex.c_str());
-        break;
-    }
-    PostVerdict(kFirmwareKind, verdict == FirmwareVerdict::UpgradeFromZero || verdict == FirmwareVerdict::Upgrade);
+    MessageBoxW(GetSafeHwnd(), L"Please connect the device and try again!", L"Device Not Connected",
+                MB_ICONEXCLAMATION);
 }
 
-// Worker thread.
+// Worker thread: reports only an upgrade.
 void DeviceMainDlg::CheckFirmwareUpgrade2()
 {
-    if (HidDeviceManager::Instance().DeviceCount() == 0) {
-        OutputDebugStringW(L"CheckFirmwareUpgrade2 - Device not connected, skip firmware upgrade check");
-        return;
-    }
-    SetTargetFirmwareVersion(kTargetFirmwareVersion);
-    int version = -1;
-    HidDeviceManager::Instance().ReadFirmwareVersion(version);
-    SetFirmware(version, true);
-    const std::wstring hex = FirmwareHexText(version);
-    DebugText(L"CheckFirmwareUpgrade2 - Current FW: %d (0x%ls)", version, hex.c_str());
-
-    const FirmwareVerdict verdict = ClassifyFirmware(version, kTargetFirmwareVersion);
-    switch (verdict) {
-    case FirmwareVerdict::UpgradeFromZero:
-        DebugText(L"CheckFirmwareUpgrade2 - Trigger upgrade, current: 0x%ls (v0), target: %ls", hex.c_str(),
-                  kTargetFirmwareVersion);
-        break;
-    case FirmwareVerdict::OldBand:
-        DebugText(L"CheckFirmwareUpgrade2 - Version %d (0x%ls) is between 1-8, no upgrade needed",
-                  FirmwareVersionNumber(version), hex.c_str());
-        break;
-    case FirmwareVerdict::Upgrade:
-        DebugText(L"CheckFirmwareUpgrade2 - Trigger upgrade, current: 0x%ls, target: %ls", hex.c_str(),
-                  kTargetFirmwareVersion);
-        break;
-    case FirmwareVerdict::Latest:
-        DebugText(L"CheckFirmwareUpgrade2 - Current: 0x%ls is latest, no upgrade", hex.c_str());
-        break;
-    }
-    if (verdict == FirmwareVerdict::UpgradeFromZero || verdict == FirmwareVerdict::Upgrade)
+    bool upgrade = false;
+    if (ClassifyConnectedFirmware(kSilentCheckTexts, upgrade) && upgrade)
         PostVerdict(kFirmwareKind, true);
 }
 

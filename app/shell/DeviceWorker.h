@@ -109,8 +109,9 @@ protected:
     // The idle-cycle display update: PushDisplayValue.
     virtual void PushDisplay();
 
-    // Reads the connected cooler's firmware version into Firmware() (-1 when the
-    // read gives nothing) and marks it known. Worker thread.
+    // Reads the connected cooler's firmware version into Firmware(): known when
+    // the version report came back, else unknown (-1; not version 0, so the
+    // push goes on). Worker thread.
     void CheckVersionAfterConnect();
     // A freshly connected cooler reports version 0 (no valid firmware): the
     // update service offers the firmware upgrade from here. Worker thread.
@@ -119,7 +120,8 @@ protected:
     virtual bool ProbeInterface(const wchar_t* path);
 
     // One display report to every open cooler, then a 1000 ms pause. Paused
-    // (returns at once) while the firmware version is 0 or an upgrade runs. Worker thread.
+    // (returns at once) while the firmware version is 0 or an upgrade runs.
+    // Reports that keep failing open the coolers again (LinkRecovery). Worker thread.
     void PushDisplayValue();
 
     // Stops and joins the thread; derived destructors call it first so Run()

@@ -3,7 +3,6 @@
 # as an object library so every program build (release and virtual cooler) can
 # link the same object through ${CALDRIS_APP_RESOURCES}.
 set(CALDRIS_ICON ${CALDRIS_ICON_FILE})
-set(CALDRIS_VERSION ${PROJECT_VERSION})
 set(CALDRIS_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/Caldris.manifest)
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/app/Caldris.manifest.in ${CALDRIS_MANIFEST} @ONLY)
 string(REPLACE "." "," CALDRIS_VERSION_COMMAS ${PROJECT_VERSION})

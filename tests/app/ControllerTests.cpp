@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <dbt.h>
+#include <shellapi.h>
 #include <io.h>
 #include <objbase.h>
 #include <ole2.h>
@@ -20,8 +21,10 @@
 #include "AppEntry.h"
 #include "AppTestSupport.h"
 #include "DeviceMainDlg.h"
+#include "MControlFont.h"
 #include "MText.h"
 #include "MainLayout.h"
+#include "Settings.h"
 #include "Manager.h"
 #include "TestLock.h"
 #include "VCoolerControl.h"
@@ -496,6 +499,182 @@ TEST_F(MainDialog, TeardownWaitsForACommandThatOutlastsTheStopBound)
     EXPECT_EQ(g_slowFinished.load(), 1);  // the worker was done with the object before it went away
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(ShellHasTrayRecord(window, 109));
+}
+
+
+// Recovery: the display stays right through events outside the program.
+class Recovery : public MainDialog {
+protected:
+    void SetUp() override
+    {
+        MainDialog::SetUp();
+        dialog_->SetDeviceType(0);
+        dialog_->SetTempeType(0);
+        dialog_->SetLedSwitch(1);
+    }
+
+    // The replayed 54 degrees on cooler `index`, within the bound.
+    bool ShowsReading(int index)
+    {
+        return PumpUntil([&] {
+            const vcooler::DisplayState d = coolers_->ReadDisplay(index);
+            return d.lit && d.digits[0] == 0 && d.digits[1] == 5 && d.digits[2] == 4;
+        });
+    }
+    bool IsDark(int index) { return !coolers_->ReadDisplay(index).lit; }
+    int PlugAndShow()
+    {
+        EXPECT_TRUE(WaitForStartUp());
+        const int index = coolers_->Plug();
+        EXPECT_TRUE(ShowsReading(index));
+        return index;
+    }
+    size_t Opens()
+    {
+        size_t n = 0;
+        for (const vcooler::LogEntry& e : coolers_->ReadLog())
+            n += e.kind == vcooler::LogKind::Open ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(Recovery, ResumeReopensACoolerThatCameBackWithoutANotice)
+{
+    const int index = PlugAndShow();
+    // Gone during sleep with its notice, back without one.
+    ASSERT_TRUE(coolers_->Unplug(index));
+    ASSERT_TRUE(PumpUntil([&] { return Title(DeviceLabel()) == L"Device:0"; }));
+    ASSERT_TRUE(coolers_->Replug(index, false));
+    ASSERT_TRUE(IsDark(index));
+
+    EXPECT_EQ(SendMessageW(hwnd_, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0), TRUE);
+    EXPECT_TRUE(ShowsReading(index));
+    EXPECT_TRUE(PumpUntil([&] { return Title(DeviceLabel()) == L"Device:1"; }));
+
+    // Resumed by the user: stale handles, the display dark since the power loss.
+    ASSERT_TRUE(coolers_->MakeStale(index));
+    EXPECT_EQ(SendMessageW(hwnd_, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0), TRUE);
+    EXPECT_TRUE(ShowsReading(index));
+}
+
+TEST_F(Recovery, StaleHandlesAreReopenedAfterFailedReports)
+{
+    const int index = PlugAndShow();
+    const size_t opensBefore = Opens();
+    ASSERT_TRUE(coolers_->MakeStale(index));  // no notice, no message
+    EXPECT_TRUE(ShowsReading(index));
+    EXPECT_GT(Opens(), opensBefore);
+    EXPECT_EQ(dialog_->DeviceConnected(), true);
+}
+
+TEST_F(Recovery, MissedRemovalStopsThePushAndShowsDevice0)
+{
+    const int index = PlugAndShow();
+    ASSERT_TRUE(PumpUntil([&] { return Title(DeviceLabel()) == L"Device:1"; }));
+    ASSERT_TRUE(coolers_->Unplug(index, false));
+    EXPECT_TRUE(PumpUntil([&] { return Title(DeviceLabel()) == L"Device:0" && !dialog_->DeviceConnected(); }));
+    EXPECT_EQ(Title(FirmwareLabel()), L"FW Version: 0");
+}
+
+TEST_F(Recovery, CollectionBusyAtConnectIsTriedAgainOnceFreed)
+{
+    ASSERT_TRUE(WaitForStartUp());
+    vcooler::CoolerConfig config;
+    config.collections = {{0x000C, 1, 0}, {0xFF01, 1, 1}, {0xFF00, 2, 0}};  // the display collection held
+    const int index = coolers_->Plug(config);
+    ASSERT_GE(index, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Title(DeviceLabel()) == L"Device:0"; }));
+    ASSERT_TRUE(coolers_->SetCollectionBusy(index, 1, false));
+    EXPECT_TRUE(ShowsReading(index));
+    EXPECT_TRUE(PumpUntil([&] { return Title(DeviceLabel()) == L"Device:1"; }));
+}
+
+TEST_F(Recovery, UnreadableFirmwareVersionKeepsTheDisplayGoing)
+{
+    const int index = PlugAndShow();
+    ASSERT_TRUE(coolers_->SetFault(index, vcooler::Fault::WrongIdReads, 1000));
+    ASSERT_TRUE(coolers_->MakeStale(index));  // dark until the next report
+    SendMessageW(hwnd_, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);  // a connect that cannot read the version
+    EXPECT_TRUE(PumpUntil([&] { return !dialog_->Firmware().known && dialog_->Firmware().value == -1; }));
+    EXPECT_TRUE(ShowsReading(index));
+    EXPECT_TRUE(PumpUntil([&] { return Title(FirmwareLabel()) == L"FW Version: 0"; }));
+}
+
+TEST_F(Recovery, EndOfSessionAndEndOfTheDialogLeaveTheCoolerDark)
+{
+    const int index = PlugAndShow();
+    EXPECT_EQ(SendMessageW(hwnd_, WM_QUERYENDSESSION, 0, 0), TRUE);
+    EXPECT_FALSE(IsDark(index)) << "only asked";
+    SendMessageW(hwnd_, WM_ENDSESSION, TRUE, 0);
+    EXPECT_TRUE(IsDark(index)) << "dark before the handler returns";
+    PumpFor(1500);
+    EXPECT_TRUE(IsDark(index)) << "and no report after it";
+
+    // The dialog as the program has it (the recording one stops its worker
+    // first), ended as when the modal loop ends.
+    dialog_.reset();
+    auto plain = std::make_unique<DeviceMainDlg>();
+    ASSERT_NE(plain->Create(nullptr, L"GLIMRA", 0x96020000, WS_EX_TOOLWINDOW, CRect(kStartRect)), nullptr);
+    plain->SetDeviceType(0);
+    plain->SetTempeType(0);
+    plain->SetLedSwitch(1);
+    ASSERT_TRUE(ShowsReading(index));
+    plain.reset();
+    EXPECT_TRUE(IsDark(index));
+}
+
+TEST_F(Recovery, RestartedShellGetsTheIconBackAtOnce)
+{
+    ASSERT_TRUE(ShellHasTrayRecord(hwnd_, 109));
+    NOTIFYICONDATAW gone = {};
+    gone.cbSize = sizeof(gone);
+    gone.hWnd = hwnd_;
+    gone.uID = 109;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &gone));  // what a shell restart loses
+    ASSERT_FALSE(ShellHasTrayRecord(hwnd_, 109));
+    SendMessageW(hwnd_, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(ShellHasTrayRecord(hwnd_, 109));
+    EXPECT_NE(dialog_->Tray().Data().hIcon, nullptr);
+}
+
+TEST_F(Recovery, WorkAreaOrDisplayChangeMovesAShownWindowBackToItsCorner)
+{
+    const RECT corner = MainWindowRect();
+    ASSERT_TRUE(SameRect(WindowRect(hwnd_), kStartRect));
+    SendMessageW(hwnd_, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+    EXPECT_TRUE(SameRect(WindowRect(hwnd_), corner));
+
+    SetWindowPos(hwnd_, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(hwnd_, WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, 0);
+    EXPECT_TRUE(SameRect(WindowRect(hwnd_), kStartRect)) << "other settings leave it";
+    SendMessageW(hwnd_, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080));
+    EXPECT_TRUE(SameRect(WindowRect(hwnd_), corner));
+
+    ShowWindow(hwnd_, SW_HIDE);
+    SetWindowPos(hwnd_, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(hwnd_, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080));
+    EXPECT_TRUE(SameRect(WindowRect(hwnd_), kStartRect)) << "a hidden window is placed when shown";
+}
+
+TEST_F(Recovery, WindowAndCoolerAgreeOnAnyStoredUnit)
+{
+    // A value that is neither 0 nor 1, as the dialog reads it at start-up.
+    dialog_.reset();
+    WriteRegValue(kTempeTypeValue, L"2");
+    dialog_ = std::make_unique<RecordingDlg>();
+    hwnd_ = dialog_->Create(nullptr, L"GLIMRA", 0x96020000, WS_EX_TOOLWINDOW, CRect(kStartRect));
+    WriteRegValue(kTempeTypeValue, L"0");
+    ASSERT_NE(hwnd_, nullptr);
+    ASSERT_EQ(dialog_->TempeType(), 2);
+    dialog_->SetDeviceType(0);
+    dialog_->SetLedSwitch(1);
+
+    auto* unit = dynamic_cast<MControlFont*>(dialog_->GetControl(MainLayout::kIdUnit));
+    ASSERT_NE(unit, nullptr);
+    EXPECT_NE(std::wstring(unit->GetImagePath().GetString()).find(L"img_temp_type1.png"), std::wstring::npos)
+        << "the Celsius picture";
+    PlugAndShow();  // 54: Celsius on the cooler too
+    EXPECT_EQ(MainLayout::NextTempeType(2), 1) << "one click on the picture shows Fahrenheit";
 }
 
 }  // namespace

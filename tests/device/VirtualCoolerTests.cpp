@@ -5,6 +5,9 @@
 #include <dbt.h>
 
 #include <array>
+#include <atomic>
+#include <cstdio>
+#include <sstream>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -289,6 +292,101 @@ TEST(ControlChannel, AnotherProcessPlugsACoolerAndReadsItsDigits)
     EXPECT_EQ(RecordingWindow::seen.size(), 8u);
     EXPECT_EQ(RunTool(L"digits 0", &rc), "unplugged\r\n");
     EXPECT_EQ(coolers.CoolerCount(), 1);
+}
+
+// Runs bin/vcooler.exe on this process's channel with its output in a file
+// (the output may be long); returns that output.
+std::string RunToolToFile(const std::wstring& args)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder = self;
+    folder = folder.substr(0, folder.find_last_of(L"\\/") + 1);
+    const std::wstring tool = folder + L"vcooler.exe";
+    const std::wstring outPath = folder + L"vcooler-log-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    std::wstring cmd = L"\"" + tool + L"\" --channel " + VCoolerChannel::Current().Name() + L" " + args;
+    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+    UniqueHandle out(CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr));
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out.get();
+    si.hStdError = out.get();
+    PROCESS_INFORMATION pi{};
+    if (!out || !CreateProcessW(tool.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return "<cannot start>";
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+    WaitForSingleObject(pi.hProcess, 60000);
+    out.reset();
+    std::string text;
+    UniqueHandle in(CreateFileW(outPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    char buffer[4096];
+    DWORD n = 0;
+    while (in && ReadFile(in.get(), buffer, sizeof(buffer), &n, nullptr) && n > 0)
+        text.append(buffer, n);
+    in.reset();
+    DeleteFileW(outPath.c_str());
+    return text;
+}
+
+TEST(ControlChannel, LogNumbersEachEntryByItsPlaceWhileReportsArrive)
+{
+    VCoolerControl& coolers = FreshCoolers();
+    ASSERT_EQ(coolers.Plug(), 0);
+    ASSERT_EQ(OpenCoolers(), 1u);
+
+    // Reports carrying their own number, sent without a pause while the tool reads.
+    struct Sender {
+        VCoolerControl* coolers;
+        std::atomic<bool> stop{false};
+        std::atomic<uint64_t> base{0};
+    } sender{&coolers};
+    sender.base = coolers.LogCount();
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            auto* s = static_cast<Sender*>(p);
+            for (uint32_t i = 0; !s->stop && i < 200000; ++i) {
+                unsigned char r[8] = {0x07, 0xFF, 0xFF, 0, 0, 0, 0, 0};
+                memcpy(r + 3, &i, 4);
+                HidDeviceManager::Instance().SendFeature(r, sizeof(r));
+            }
+            return 0;
+        },
+        &sender, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    size_t checked = 0;
+    for (int run = 0; run < 3; ++run) {
+        Sleep(20);
+        const uint64_t from = coolers.LogCount();
+        std::istringstream lines(RunToolToFile(L"log " + std::to_wstring(from)));
+        std::string line;
+        bool first = true;
+        while (std::getline(lines, line)) {
+            unsigned long long seq = 0;
+            char kind[8] = {};
+            char hex[140] = {};
+            ASSERT_EQ(sscanf(line.c_str(), "%llu %*lld %*u %*u %7s %*u %*u %139s", &seq, kind, hex), 3) << line;
+            if (first) {
+                EXPECT_GE(seq, from) << line;
+                first = false;
+            }
+            ASSERT_STREQ(kind, "send");
+            uint32_t number = 0;
+            for (int k = 0; k < 4; ++k) {
+                unsigned byte = 0;
+                sscanf(hex + 6 + 2 * k, "%2x", &byte);
+                number |= byte << (8 * k);
+            }
+            ASSERT_EQ(seq, sender.base + number) << "printed sequence number and entry disagree: " << line;
+            ++checked;
+        }
+    }
+    sender.stop = true;
+    WaitForSingleObject(thread, 60000);
+    CloseHandle(thread);
+    EXPECT_GT(checked, 0u);
 }
 
 TEST(DisplayWindow, DrawsLitSegmentsOnlyWhileTheLightIsOn)

@@ -6,7 +6,12 @@
 //   work-area     print the work area: left top right bottom
 //   record-launch FILE ARG...  append "parent-image<TAB>args" to FILE: stands
 //                 in for a browser, to see which process started it
+//   show-box MODE CAPTION TEXT
+//                 show the program's message box as the program would (a
+//                 reference picture for the tests); prints its result
 #include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -15,6 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "CUIMessageBox.h"
+#include "GdiplusScope.h"
+#include "Manager.h"
 #include "TestLock.h"
 #include "UniqueResource.h"
 
@@ -108,6 +116,18 @@ int RecordLaunch(const wchar_t* file, int argc, wchar_t** argv)
     return 0;
 }
 
+int ShowBox(int mode, const wchar_t* caption, const wchar_t* text)
+{
+    const GdiplusScope gdiplus;
+    Manager::SetInstance(GetModuleHandleW(nullptr));
+    // Line breaks come as the two characters \n on the command line.
+    std::wstring message(text);
+    for (size_t at; (at = message.find(L"\\n")) != std::wstring::npos;)
+        message.replace(at, 2, L"\n");
+    std::printf("result %d\n", ShowMessageBox(message, caption, mode));
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -120,6 +140,9 @@ int wmain(int argc, wchar_t** argv)
         return WorkArea();
     if (argc >= 3 && std::wcscmp(argv[1], L"record-launch") == 0)
         return RecordLaunch(argv[2], argc - 3, argv + 3);
-    std::fprintf(stderr, "usage: e2e_helper hold | exit-program | work-area | record-launch FILE ARG...\n");
+    if (argc == 5 && std::wcscmp(argv[1], L"show-box") == 0)
+        return ShowBox(_wtoi(argv[2]), argv[3], argv[4]);
+    std::fprintf(stderr,
+                 "usage: e2e_helper hold | exit-program | work-area | record-launch FILE ARG... | show-box MODE CAPTION TEXT\n");
     return 2;
 }

@@ -124,8 +124,8 @@ def accept_upgrade(s, label):
 
 
 def firmware_upgrade(build):
-    with Session("firmware_upgrade", build, SCENARIO, cooler_version="0x11",
-                 env={"GLIMRA_UPGRADE_WAIT_MS": str(WAIT_MS)}) as s:
+    with Session("firmware_upgrade", build, SCENARIO, firmware="0x11",
+                 program_env={"GLIMRA_UPGRADE_WAIT_MS": str(WAIT_MS)}) as s:
         image_path = os.path.join(s.sim, "update.bin")
         s.vcooler("write-image", windows_path(image_path), "0x13")
         with open(image_path, "rb") as f:

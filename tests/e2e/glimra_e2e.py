@@ -187,12 +187,16 @@ def capture_screen_rect(x, y, width, height):
 # ---------------------------------------------------------------- session
 
 class Session:
-    """One run of the program with one virtual cooler; use as a context manager."""
+    """One run of the program with one virtual cooler; use as a context manager.
+    With program_dir, that folder's program runs instead of the virtual-cooler
+    build."""
 
-    def __init__(self, name, build_dir, scenario, settings=None, cooler_version="0x13", env=None):
+    def __init__(self, name, build_dir, scenario, settings=None, firmware="0x13", update_server=None,
+                 program_env=None, program_dir=None):
         self.name = name
         self.build = os.path.abspath(build_dir)
         self.sim = os.path.join(self.build, "sim")
+        self.program_dir = program_dir or self.sim
         self.helper = os.path.join(self.build, "bin", "e2e_helper.exe")
         self.artefacts = os.path.join(self.build, "e2e-artifacts", name)
         shutil.rmtree(self.artefacts, ignore_errors=True)
@@ -204,8 +208,10 @@ class Session:
         self.settings = dict(DEFAULT_SETTINGS, **(settings or {}))
         self.env = dict(os.environ, VCOOLER_CHANNEL=self.channel,
                         GLIMRA_SENSOR_REPLAY=windows_path(self.scenario_path),
-                        GLIMRA_UPDATE_SERVER=DEAD_UPDATE_SERVER, **(env or {}))
-        self.cooler_version = cooler_version
+                        GLIMRA_UPDATE_SERVER=update_server or DEAD_UPDATE_SERVER)
+        # None: no cooler on the channel.
+        self.firmware = firmware
+        self.program_env = dict(self.env, **(program_env or {}))
         self.locks = self.serve = self.program = None
         self.started_at = None
         self.exit_code = None
@@ -265,17 +271,19 @@ class Session:
                                       stderr=subprocess.DEVNULL)
         # The channel lives while a process holds it: a plug before `serve` has
         # opened it is lost with the plugging process, so plug until it stays.
-        wait_for("a cooler plugged on the channel", self._plug, 20, interval=0.3)
+        if self.firmware is not None:
+            wait_for("a cooler plugged on the channel", self._plug, 20, interval=0.3)
         self.program_log = open(os.path.join(self.artefacts, "program.log"), "w")
         self.started_at = time.monotonic()
-        self.program = subprocess.Popen([WINE64, os.path.join(self.sim, "Vantrel Glimra.exe")], env=self.env,
+        self.program = subprocess.Popen([WINE64, os.path.join(self.program_dir, "Vantrel Glimra.exe")],
+                                        env=self.program_env,
                                         stdin=subprocess.DEVNULL, stdout=self.program_log,
                                         stderr=subprocess.STDOUT)
         wait_for("the main window", lambda: self._find_window(visible=True), 40, interval=0.3)
         log(f"{self.name}: main window at {self.window_position()}")
 
     def _plug(self):
-        self.vcooler("plug", "--version", self.cooler_version)
+        self.vcooler("plug", "--version", self.firmware)
         return "cooler 0:" in self.vcooler("status")
 
     def _find_window(self, visible=False):

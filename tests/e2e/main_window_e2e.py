@@ -261,6 +261,7 @@ def close_and_tray(build):
         s.click_menu_item(0)
         code = s.program.wait(timeout=15)
         check(code == 0, f"Exit ended the program with {code}")
+        check(s.digits() == "blank", f"the display still shows {s.digits()} after Exit")
 
 
 CASES = {

@@ -1,0 +1,48 @@
+// Command 7: the accepted software update, from download to the installer.
+#include "DeviceMainDlg.h"
+
+#include "CUIMessageBox.h"
+#include "MainWindowMessages.h"
+#include "MenuCommand.h"
+#include "Paths.h"
+#include "SoftwareUpdate.h"
+
+namespace {
+constexpr wchar_t kSoftwareCaption[] = L"Vantrel Glimra Software Updates";
+}
+
+// Worker thread.
+void DeviceMainDlg::UpdateSoftware()
+{
+    const std::wstring folder = GetDownloadPath();
+    SoftwareUpdateActions actions;
+    actions.download = [this](const std::wstring& url, const std::wstring& path) {
+        return downloadClient_.DownloadFile(url, path, GetSafeHwnd()) == 1;
+    };
+    actions.tell = [this](const std::wstring& text) {
+        {
+            std::lock_guard<std::mutex> lock(updateLock_);
+            softwareUpdateProblem_ = text;
+        }
+        PostMessageW(kMsgSoftwareUpdateProblem, 0, 0);
+    };
+    // The installer replaces this program: end as the tray's "Exit" does, so
+    // the icon goes and the cooler is left dark.
+    actions.endProgram = [this] { PostMessageW(WM_COMMAND, kMenuExit, 0); };
+    if (folder.empty()) {
+        actions.tell(kUpdateDownloadFailedText);
+        return;
+    }
+    InstallSoftwareUpdate(MakeSoftwarePackage(softwareBaseUrl, LatestSoftwareVersion(), folder), actions);
+}
+
+void DeviceMainDlg::ShowSoftwareUpdateProblem()
+{
+    std::wstring text;
+    {
+        std::lock_guard<std::mutex> lock(updateLock_);
+        text.swap(softwareUpdateProblem_);
+    }
+    if (!text.empty())
+        ShowMessageBox(text, kSoftwareCaption, CUIMessageBox::kModeOk);
+}

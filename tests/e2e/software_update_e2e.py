@@ -1,0 +1,159 @@
+#!/usr/bin/python3
+"""End-to-end test of the software update with real X input: the local HTTPS
+update server offers 1.0.2.0, the start-up check prompts, YES downloads the
+package and its signature, and the program starts the installer inside and
+ends with code 0. A package that is missing, unsigned or without an installer
+is refused with a box, and the program stays.
+
+usage: software_update_e2e.py BUILD_DIR SOURCE_DIR
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from glimra_e2e import WINE64, Session, TestFailure, capture_screen_rect, check, log, wait_for, windows_path  # noqa: E402
+
+OFFER = "1.0.2.0"
+SCENARIO = 'device "Intel Core i7-12700K"\n  temp 0 11 "CPU Package" 45\n'
+BOX_SIZE = (450, 280)
+YES = (155, 225)  # the prompt's YES button, box client coordinates
+
+
+def message_box():
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^MessageBox$"], capture_output=True,
+                         text=True).stdout.split()
+    return ids[0] if len(ids) == 1 else None
+
+
+def box_position(box):
+    out = subprocess.run(["xdotool", "getwindowgeometry", box], capture_output=True, text=True).stdout
+    match = re.search(r"Position: (-?\d+),(-?\d+)", out)
+    return (int(match.group(1)), int(match.group(2))) if match else None
+
+
+def screenshot_box(s, label):
+    box = wait_for("a message box", message_box, 30, interval=0.3)
+    x, y = wait_for("the box's position", lambda: box_position(box), 5)
+    path = os.path.join(s.artefacts, f"{label}.png")
+    capture_screen_rect(x, y, *BOX_SIZE).save_png(path)
+    log(f"{s.name}: saved {path}")
+    return box
+
+
+def answer_yes(s, label):
+    box = screenshot_box(s, label)
+    subprocess.run(["xdotool", "mousemove", "--sync", "--window", box, str(YES[0]), str(YES[1])], check=True)
+    time.sleep(0.2)
+    subprocess.run(["xdotool", "click", "1"], check=True)
+    wait_for("the prompt to close", lambda: message_box() is None, 10, interval=0.2)
+
+
+class Server:
+    def __init__(self, build, source):
+        sys.path.insert(0, os.path.join(source, "tools", "updateserver"))
+        import updateserver
+        self.build, self.source = build, source
+        self.state = os.path.join(build, "updateserver")
+        self.root = os.path.join(build, "e2e-artifacts", "software-update-root")
+        self.folder = os.path.join(self.root, "t51c", "software")
+        shutil.rmtree(self.root, ignore_errors=True)
+        os.makedirs(self.folder)
+        updateserver.ensure_certificates(self.state)
+        self.server = updateserver.UpdateServer(self.root, self.state).start()
+        trusted = subprocess.run([WINE64, os.path.join(build, "bin", "trust-ca.exe"),
+                                  windows_path(os.path.join(self.state, "ca.pem"))],
+                                 capture_output=True, text=True, timeout=60, stdin=subprocess.DEVNULL)
+        check(trusted.returncode == 0, f"trust-ca failed: {trusted.stderr}")
+
+    def offer(self, entries, signed):
+        """The version file and a package of `entries` (name -> bytes), signed or not."""
+        for name in os.listdir(self.folder):
+            os.remove(os.path.join(self.folder, name))
+        with open(os.path.join(self.folder, "version"), "w") as f:
+            f.write(OFFER)
+        if entries is None:
+            return
+        package = os.path.join(self.folder, f"Software-{OFFER}.zip")
+        with zipfile.ZipFile(package, "w", zipfile.ZIP_DEFLATED) as z:
+            for name, data in entries.items():
+                z.writestr(name, data)
+        if signed:
+            subprocess.run([os.path.join(self.source, "scripts", "sign-update.sh"), package,
+                            os.path.join(self.build, "update-keys", "test-update-key.pem")],
+                           check=True, capture_output=True)
+
+
+def download_folder(s):
+    prefix = os.environ["WINEPREFIX"]
+    return os.path.join(prefix, "drive_c", "users", os.environ.get("USER", "root"), "AppData", "Local",
+                        "Vantrel Glimra Files", "temp")
+
+
+def session(server, name, build):
+    mark = os.path.join(build, "e2e-artifacts", name, "installer-ran.txt")
+    s = Session(name, build, SCENARIO, update_server=server.server.url,
+                program_env={"GLIMRA_TEST_INSTALLER_MARK": windows_path(mark)})
+    s.mark = mark
+    return s
+
+
+def installs(server, build):
+    with open(os.path.join(build, "bin", "standin_installer.exe"), "rb") as f:
+        installer = f.read()
+    server.offer({f"Software-{OFFER}.exe": installer, "readme.txt": b"stand-in package\r\n"}, signed=True)
+    with session(server, "software_update", build) as s:
+        shutil.rmtree(download_folder(s), ignore_errors=True)
+        answer_yes(s, "prompt")
+        wait_for("the installer to run", lambda: os.path.exists(s.mark), 60, interval=0.3)
+        with open(s.mark, encoding="utf-8-sig") as f:
+            check(f"Software-{OFFER}.exe" in f.read(), "another program ran")
+        wait_for("the program to end", lambda: s.program.poll() is not None, 30, interval=0.3)
+        check(s.program.returncode == 0, f"the program ended with {s.program.returncode}")
+        check(not os.path.exists(os.path.join(download_folder(s), f"Software-{OFFER}.zip")),
+              "the package was not deleted after extraction")
+
+
+def refused(server, build, name, entries, signed, left_in_folder):
+    server.offer(entries, signed)
+    with session(server, f"software_update_{name}", build) as s:
+        shutil.rmtree(download_folder(s), ignore_errors=True)
+        answer_yes(s, "prompt")
+        screenshot_box(s, "refusal")
+        time.sleep(1)
+        check(s.program.poll() is None, f"the program ended ({s.program.poll()}) though nothing was installed")
+        check(not os.path.exists(s.mark), "an installer ran")
+        folder = download_folder(s)
+        found = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+        check(found == left_in_folder, f"the download folder holds {found}, expected {left_in_folder}")
+
+
+def main(argv):
+    if len(argv) != 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    build, source = os.path.abspath(argv[1]), argv[2]
+    started = time.monotonic()
+    server = Server(build, source)
+    try:
+        installs(server, build)
+        refused(server, build, "missing", None, signed=False, left_in_folder=[])
+        refused(server, build, "unsigned", {f"Software-{OFFER}.exe": b"MZ"}, signed=False, left_in_folder=[])
+        refused(server, build, "no_installer", {"readme.txt": b"no installer here\r\n"}, signed=True,
+                left_in_folder=["readme.txt"])
+    except TestFailure as failure:
+        log(f"FAILED: {failure}")
+        return 1
+    finally:
+        server.server.shutdown()
+    log(f"passed in {time.monotonic() - started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
