@@ -5,18 +5,23 @@
 # hwmon when it has temperature inputs, else from a replay scenario that rises
 # and falls. Uses $DISPLAY when set, else a private Xvfb whose screen is saved
 # every few seconds. Prints what the cooler shows once a second. Ctrl+C ends it.
+# A firmware image carrying 0x13 ("update.bin") lies beside the program, so an
+# older cooler can be upgraded from the program's own prompt.
 #
 # With GLIMRA_UPDATE_SERVER set to the local update server
 # (tools/updateserver/updateserver.py), its CA is trusted in the run's prefix
 # and the program's update checks go there.
 #
-# Usage: scripts/run.sh [--seconds N] [--firmware VERSION] [program arguments, e.g. -hide]
+# Usage: scripts/run.sh [--seconds N] [--firmware VERSION] [--upgrade] [program arguments, e.g. -hide]
+#   --firmware 0x11  plug a cooler with older firmware: the program offers the upgrade
+#   --upgrade        the same, and answer the prompt with YES by itself (xdotool)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${CALDRIS_RUN_BUILD:-$ROOT/build-run}"
 
 SECONDS_TO_RUN=0
 FIRMWARE=0x13
+AUTO_UPGRADE=0
 PROGRAM_ARGS=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -24,6 +29,7 @@ while [ $# -gt 0 ]; do
     --seconds=*) SECONDS_TO_RUN="${1#--seconds=}"; shift ;;
     --firmware) FIRMWARE="${2:?--firmware needs a version, e.g. 0x11}"; shift 2 ;;
     --firmware=*) FIRMWARE="${1#--firmware=}"; shift ;;
+    --upgrade) AUTO_UPGRADE=1; [ "$FIRMWARE" = 0x13 ] && FIRMWARE=0x11; shift ;;
     *) PROGRAM_ARGS+=("$1"); shift ;;
   esac
 done
@@ -105,6 +111,9 @@ for _ in $(seq 100); do
   sleep 0.2
 done
 echo "[run] virtual cooler: $(vcooler status)"
+# The image the program upgrades the cooler from, beside the program.
+vcooler write-image "Z:${SIM//\//\\}\\update.bin" 0x13 >/dev/null
+echo "[run] firmware image: $SIM/update.bin (version 0x13)"
 
 echo "[run] starting $SIM/Vantrel Glimra.exe ${PROGRAM_ARGS[*]:-} (Ctrl+C ends it)"
 "$WINE64" "$SIM/Vantrel Glimra.exe" "${PROGRAM_ARGS[@]}" </dev/null >"$BUILD/program.log" 2>&1 &
@@ -134,7 +143,17 @@ while [ "$SECONDS_TO_RUN" -eq 0 ] || [ "$tick" -lt "$SECONDS_TO_RUN" ]; do
   unit="°C"; [ "$(setting tempe_type)" = "1" ] && unit="°F"
   source="CPU"; [ "$(setting device_type)" = "1" ] && source="GPU"
   light="on"; [ "$(setting led_switch)" = "2" ] && light="off"
-  printf '[run] %3ds  cooler shows %-9s unit %s  source %s  light %s\n' "$tick" "$value" "$unit" "$source" "$light"
+  firmware="$(vcooler status | sed -n 's/^cooler 0: .* version \(0x[0-9a-f]*\) [a-z]* \([a-z-]*\) .*/\1 \2/p')"
+  printf '[run] %3ds  cooler shows %-9s unit %s  source %s  light %s  firmware %s\n' "$tick" "$value" "$unit" "$source" \
+    "$light" "${firmware:-?}"
+  # --upgrade: YES in the firmware prompt ("MessageBox", 450 x 280; YES at 155, 225).
+  if [ "$AUTO_UPGRADE" -eq 1 ] && box="$(xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | head -1)" &&
+     [ -n "$box" ]; then
+    sleep 0.5
+    xdotool mousemove --sync --window "$box" 155 225 click 1
+    AUTO_UPGRADE=0
+    echo "[run] answered the firmware prompt with YES"
+  fi
   if [ "$PRIVATE_DISPLAY" -eq 1 ] && [ $((tick % 5)) -eq 0 ]; then
     shot=$((shot + 1))
     import -window root "$(printf '%s/screen-%03d.png' "$SHOTS" "$shot")" 2>/dev/null || true

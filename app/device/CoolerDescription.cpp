@@ -1,5 +1,6 @@
 #include "CoolerDescription.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -14,6 +15,7 @@ constexpr CoolerDescription kModels[] = {
         .reportId = 0x07,
         .displayHeader = {0x07, 0xFF, 0xFF},
         .versionQuery = {0x07, 0xFD},
+        .upgrade = kGlimraUpgrade,
     },
 };
 
@@ -24,6 +26,26 @@ std::wstring CoolerDescription::PathToken() const
     wchar_t token[32];
     swprintf(token, sizeof(token) / sizeof(token[0]), L"VID_%04X&PID_%04X", vendorId, productId);
     return token;
+}
+
+std::array<uint8_t, kCoolerPayloadBytes> UpgradeCommandReport(const CoolerUpgradeFraming& framing)
+{
+    std::array<uint8_t, kCoolerPayloadBytes> report{};
+    std::copy(framing.command.begin(), framing.command.end(), report.begin());
+    return report;
+}
+
+std::array<uint8_t, kCoolerPayloadBytes> UpgradeDataReport(const CoolerUpgradeFraming& framing,
+                                                           std::span<const uint8_t> image, size_t index)
+{
+    std::array<uint8_t, kCoolerPayloadBytes> report{};
+    report[0] = framing.command[0];
+    const size_t sent = index * framing.bytesPerReport;
+    for (size_t k = 0; k < framing.bytesPerReport; ++k) {
+        const size_t at = sent + k;
+        report[1 + k] = at < framing.windowBytes ? image[framing.windowStart + at] : framing.filler;
+    }
+    return report;
 }
 
 std::span<const CoolerDescription> CoolerModels()

@@ -69,6 +69,7 @@ protected:
     void CheckFirmware(bool silent) override;
     void RequestFirmwareUpgradePrompt() override;
     void CloseUpgradeProgress() override;
+    void ReportUpgradeStep(int progress, const std::wstring& status, bool succeeded) override;
     // Command 7 (DeviceMainDlgSoftware.cpp). Worker thread.
     void UpdateSoftware() override;
 

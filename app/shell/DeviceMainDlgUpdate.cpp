@@ -205,6 +205,13 @@ void DeviceMainDlg::CloseUpgradeProgress()
         progressDialog->DoOK();
 }
 
+// Worker thread: the status is stored before the progress that makes the UI read it.
+void DeviceMainDlg::ReportUpgradeStep(int progress, const std::wstring& status, bool succeeded)
+{
+    SetUpgradeResult(status, succeeded);
+    PostMessageW(kMsgUpgradeProgress, 0, progress);
+}
+
 // Any thread.
 void DeviceMainDlg::SetUpgradeResult(const std::wstring& status, bool succeeded)
 {

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "BuildFlavour.h"
 #include "DeviceNotice.h"
 #include "DisplayReport.h"
 #include "HidDeviceManager.h"
 #include "IDeviceView.h"
+#include "Paths.h"
 #include "SensorMapping.h"
 #include "SensorSnapshot.h"
 
@@ -17,6 +19,20 @@ void DebugText(const wchar_t* format, int value)
     wchar_t text[128];
     swprintf(text, sizeof(text) / sizeof(text[0]), format, value);
     OutputDebugStringW(text);
+}
+
+// The boot loader's wait as one of its 90 sleeps. Developer builds may shorten
+// it with GLIMRA_UPGRADE_WAIT_MS (the whole wait); the release program never
+// reads the environment for it.
+DWORD UpgradeWaitStepMs()
+{
+    if (!DeveloperOverridesAllowed())
+        return FirmwareTransfer::kWaitStepMs;
+    wchar_t value[16];
+    const DWORD n = GetEnvironmentVariableW(L"GLIMRA_UPGRADE_WAIT_MS", value, ARRAYSIZE(value));
+    if (n == 0 || n >= ARRAYSIZE(value))
+        return FirmwareTransfer::kWaitStepMs;
+    return static_cast<DWORD>(_wtoi(value)) / FirmwareTransfer::kWaitSteps;
 }
 
 }  // namespace
@@ -161,6 +177,16 @@ void DeviceWorker::CheckVersionAfterConnect()
     } else {
         DebugText(L"Version not 0 (%d), enter main flow", version);
     }
+}
+
+void DeviceWorker::UpgradeFirmware()
+{
+    RunFirmwareTransfer(GetModulePath() + L"\\update.bin", UpgradeWaitStepMs());
+}
+
+void DeviceWorker::RunFirmwareTransfer(const std::wstring& imagePath, DWORD waitStepMs)
+{
+    FirmwareTransfer(*this, DefaultCooler().upgrade, waitStepMs).Run(imagePath);
 }
 
 void DeviceWorker::PushDisplay()

@@ -4,8 +4,10 @@
 #include <atomic>
 #include <deque>
 #include <mutex>
+#include <string>
 
 #include "CThreadBasic.h"
+#include "FirmwareTransfer.h"
 #include "LinkRecovery.h"
 #include "SensorMapping.h"
 #include "SensorSnapshot.h"
@@ -28,7 +30,7 @@ enum class WorkerCommand : int {
 // the cycle that runs one command at a time, or pushes the display value when
 // idle and a cooler is connected. The main dialog derives from it; the worker
 // side can be driven on its own (Run() directly, or the thread).
-class DeviceWorker : public CThreadBasic {
+class DeviceWorker : public CThreadBasic, private FirmwareTransfer::Host {
 public:
     DeviceWorker() = default;
     ~DeviceWorker() override;
@@ -96,8 +98,14 @@ protected:
     virtual void CheckSoftware(bool /*silent*/) {}
     virtual void CheckFirmware(bool /*silent*/) {}
     virtual void UpdateSoftware() {}
-    virtual void UpgradeFirmware() {}
+    // Firmware upgrade: the transfer from "update.bin" in the program folder.
+    virtual void UpgradeFirmware();
     virtual void CloseUpgradeProgress() {}
+    // One step of the upgrade for the main window: status and outcome stored,
+    // then the progress posted (-1: failed). Worker thread.
+    virtual void ReportUpgradeStep(int /*progress*/, const std::wstring& /*status*/, bool /*succeeded*/) {}
+    // The transfer itself, with the wait's sleep given. Worker thread.
+    void RunFirmwareTransfer(const std::wstring& imagePath, DWORD waitStepMs);
     // The idle-cycle display update: PushDisplayValue.
     virtual void PushDisplay();
 
@@ -126,6 +134,15 @@ private:
 
     void MapSnapshot();
     void GoDark();
+
+    // FirmwareTransfer::Host, worker thread.
+    bool CoolerAttached() const override { return DeviceConnected(); }
+    void SetUpgrading(bool upgrading) override { SetFirmwareUpgrading(upgrading); }
+    void ForgetFirmwareVersion() override { SetFirmware(-1, false); }
+    void ReportUpgrade(int progress, const std::wstring& status, bool succeeded) override
+    {
+        ReportUpgradeStep(progress, status, succeeded);
+    }
 
     std::atomic<bool> deviceConnected_{false};
     std::atomic<FirmwareVersion> firmware_{};

@@ -55,7 +55,7 @@ SendOutcome ReceiveFeature(Cooler& cooler, int collection, const unsigned char* 
         cooler.lit = (data[3] | data[4] | data[5]) != 0;
     } else if (b1 == Model().versionQuery[1]) {
         cooler.versionPending = 1;
-    } else if (b1 == 0xEE && b2 == 0xDD) {
+    } else if (b1 == Model().upgrade.command[1] && b2 == Model().upgrade.command[2]) {
         cooler.mode = Mode::BootLoader;
         cooler.upgradeReports = 0;
         cooler.versionPending = 0;

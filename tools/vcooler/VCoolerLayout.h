@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "CoolerDescription.h"
+
 // The virtual coolers' state, kept in a named shared-memory section so that the
 // program (through the hidapi functions of this library) and any controlling
 // process (tests, scripts, the display window) see the same coolers. Every
@@ -16,10 +18,11 @@ constexpr int kMaxHosts = 8;
 constexpr int kLogCapacity = 16384;
 constexpr int kReportBytes = 65;
 
-// Firmware transfer, as the cooler's boot loader sees it.
-constexpr int kUpgradeDataReports = 327;
-constexpr int kUpgradeDataBytesPerReport = 62;
-constexpr int kUpgradeWindowBytes = 20223;  // image offsets 0x1000 to 0x5EFE
+// Firmware transfer, as the cooler's boot loader sees it (the description's
+// framing: 327 reports of 62 bytes, image offsets 0x1000 to 0x5EFE).
+constexpr int kUpgradeDataReports = static_cast<int>(kGlimraUpgrade.DataReports());
+constexpr int kUpgradeDataBytesPerReport = static_cast<int>(kGlimraUpgrade.bytesPerReport);
+constexpr int kUpgradeWindowBytes = static_cast<int>(kGlimraUpgrade.windowBytes);
 
 enum class Mode : uint32_t { Normal = 0, BootLoader = 1 };
 

@@ -1,0 +1,227 @@
+#!/usr/bin/python3
+"""End-to-end test of the firmware upgrade: real X input against the
+virtual-cooler build of the program under Wine, a cooler with firmware 0x11 and
+an image carrying 0x13 beside the program.
+
+usage: firmware_e2e.py BUILD_DIR
+"""
+
+import os
+import re
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from glimra_e2e import (DEVICE, FIRMWARE_UPDATE, FW_VERSION, SW_VERSION, Session, as_read, capture_screen_rect,  # noqa: E402
+                        centre, check, differing_fraction, is_ink, learn_alphabet, log, read_label, wait_for,
+                        windows_path)
+
+SCENARIO = """\
+device "Intel Core i7-12700K"
+  temp 0 11 "CPU Package" 40
+"""
+GEAR = (420, 26)
+PARK = (30, 200)
+SW_TEXT = "SW Version: V1.0.1.9"
+# The boot loader's wait, shortened for this test (the device tests run it at
+# its full nine seconds); long enough to act while it runs.
+WAIT_MS = 4500
+
+# Client points of the message box (450 x 280) and rectangles of the progress window (360 x 120).
+BOX_YES, BOX_NO, BOX_OK = (155, 225), (295, 225), (225, 245)
+BOX_MESSAGE = (20, 50, 430, 200)
+PROGRESS_TEXT, PROGRESS_BAR = (10, 30, 340, 50), (10, 60, 340, 80)
+
+
+def find_window(name):
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"], capture_output=True,
+                         text=True).stdout.split()
+    return ids[0] if len(ids) == 1 else None
+
+
+def geometry(window):
+    out = subprocess.run(["xdotool", "getwindowgeometry", window], capture_output=True, text=True).stdout
+    pos = re.search(r"Position: (-?\d+),(-?\d+)", out)
+    size = re.search(r"Geometry: (\d+)x(\d+)", out)
+    return (int(pos.group(1)), int(pos.group(2)), int(size.group(1)), int(size.group(2))) if pos and size else None
+
+
+def capture_window(window):
+    return capture_screen_rect(*wait_for("the window's geometry", lambda: geometry(window), 5))
+
+
+def click_in(window, point):
+    subprocess.run(["xdotool", "mousemove", "--sync", "--window", window, str(point[0]), str(point[1])], check=True)
+    time.sleep(0.15)
+    subprocess.run(["xdotool", "click", "1"], check=True)
+
+
+def wait_box(s, what, timeout=30):
+    box = wait_for(what, lambda: find_window("MessageBox"), timeout, interval=0.3)
+    time.sleep(0.5)  # drawn
+    return box
+
+
+def ink_lines(image, rect):
+    """The text lines of rect as (top, bottom, left, right) bands of ink."""
+    left, top, right, bottom = rect
+    rows = [[x for x in range(left, right) if is_ink(image.pixel(x, y))] for y in range(top, bottom)]
+    bands, y = [], 0
+    while y < len(rows):
+        if rows[y]:
+            start, xs = y, []
+            while y < len(rows) and rows[y]:
+                xs += rows[y]
+                y += 1
+            bands.append((top + start, top + y, min(xs), max(xs)))
+        else:
+            y += 1
+    return bands
+
+
+def log_entries(s, after):
+    """Every log entry after sequence number `after`: (seq, kind, ok, bytes)."""
+    found = []
+    for line in s.vcooler("log", str(after + 1)).splitlines():
+        f = line.split()
+        if len(f) >= 7 and int(f[0]) > after:
+            found.append((int(f[0]), f[4], f[5] == "1", bytes.fromhex(f[7]) if len(f) > 7 else b""))
+    return found
+
+
+def command_sent(s, after):
+    for seq, kind, ok, data in log_entries(s, after):
+        if kind == "send" and ok and data[:3] == b"\x07\xee\xdd":
+            return seq
+    return None
+
+
+def expected_reports(image):
+    reports = []
+    for offset in range(0x1000, 0x5EFF, 62):
+        piece = image[offset:min(offset + 62, 0x5EFF)]
+        reports.append(b"\x07" + piece + b"\xff" * (62 - len(piece)) + b"\x00")
+    return reports
+
+
+def settings_labels(s, fw_text):
+    def read():
+        image = s.capture()
+        alphabet = learn_alphabet(image, SW_VERSION, SW_TEXT)
+        got = read_label(image, FW_VERSION, alphabet)
+        return image if got == as_read(fw_text, alphabet) and read_label(image, DEVICE, alphabet) == as_read(
+            "Device:1", alphabet) else None
+    return wait_for(f'"{fw_text}" on the settings page', read, 20, interval=0.5)
+
+
+def accept_upgrade(s, label):
+    """"Firmware update" on the settings page, then YES in its prompt."""
+    s.click(*centre(FIRMWARE_UPDATE))
+    prompt = wait_box(s, "the firmware prompt")
+    capture_window(prompt).save_png(os.path.join(s.artefacts, f"{label}_prompt.png"))
+    click_in(prompt, BOX_YES)
+
+
+def firmware_upgrade(build):
+    with Session("firmware_upgrade", build, SCENARIO, firmware="0x11",
+                 program_env={"GLIMRA_UPGRADE_WAIT_MS": str(WAIT_MS)}) as s:
+        image_path = os.path.join(s.sim, "update.bin")
+        s.vcooler("write-image", windows_path(image_path), "0x13")
+        with open(image_path, "rb") as f:
+            image = f.read()
+
+        # The start-up check offers the upgrade by itself; decline it.
+        click_in(wait_box(s, "the start-up firmware prompt", 40), BOX_NO)
+        wait_for("the prompt to close", lambda: not find_window("MessageBox"), 10, interval=0.3)
+        wait_for("the cooler showing the CPU", lambda: s.digits() == "0 4 0", 40, interval=0.5)
+        s.click(*GEAR)
+        s.move_to(*PARK)
+        settings_labels(s, "FW Version: V11")
+
+        # ---- a good upgrade
+        mark = s.last_sequence()
+        accept_upgrade(s, "success")
+        progress = wait_for("the progress window", lambda: find_window("UpdateProcessDlg"), 15, interval=0.2)
+        started = wait_for("the upgrade command", lambda: command_sent(s, mark), 15, interval=0.2)
+        # The tray's "Exit" does nothing while the upgrade runs.
+        s.wine(s.helper, "exit-program")
+        frames = []
+        while not find_window("MessageBox") and len(frames) < 60:
+            try:
+                frames.append(capture_window(progress))
+            except Exception:  # the window went away between the lookup and the capture
+                break
+            time.sleep(0.2)
+        check(len(frames) >= 3, f"only {len(frames)} pictures of the progress window")
+        frames[1].save_png(os.path.join(s.artefacts, "progress_early.png"))
+        frames[-1].save_png(os.path.join(s.artefacts, "progress_late.png"))
+        for rect, what in ((PROGRESS_TEXT, "text"), (PROGRESS_BAR, "bar")):
+            changes = sum(1 for a, b in zip(frames, frames[1:]) if differing_fraction(a, b, rect) > 0.002)
+            check(changes >= 2, f"the progress {what} changed only {changes} times in {len(frames)} pictures")
+        log(f"progress window: {len(frames)} pictures, text and bar moving")
+
+        box = wait_box(s, "the result box")
+        success = capture_window(box)
+        success.save_png(os.path.join(s.artefacts, "result_success.png"))
+        check(s.program.poll() is None, "Exit during the upgrade ended the program")
+        entries = log_entries(s, started)
+        data = [e for e in entries if e[1] == "send"][:327]
+        check(len(data) == 327 and all(ok for _, _, ok, _ in data), "not 327 data reports accepted")
+        check([d for _, _, _, d in data] == expected_reports(image), "the data reports differ from the image")
+        between = [e for e in entries if e[0] <= data[-1][0]]
+        check(len(between) == 327, f"{len(between) - 327} other reports or opens during the transfer")
+        click_in(box, BOX_OK)
+        wait_for("the progress window to close", lambda: not find_window("UpdateProcessDlg"), 10, interval=0.3)
+        wait_for("the result box to close", lambda: not find_window("MessageBox"), 10, interval=0.3)
+
+        # The cooler restarts with the image's version and is found again.
+        s.move_to(*PARK)
+        settings_labels(s, "FW Version: V13").save_png(os.path.join(s.artefacts, "settings_after_upgrade.png"))
+        check("version 0x0013 plugged normal" in s.vcooler("status"), "the cooler does not run 0x13")
+        wait_for("the display push to resume", lambda: s.digits() == "0 4 0", 10, interval=0.3)
+        log("the cooler rejoined with 0x13; FW Version: V13")
+
+        # ---- unplugged in the middle of the transfer
+        s.vcooler("version", "0", "0x11")
+        mark = s.last_sequence()
+        accept_upgrade(s, "failure")
+        started = wait_for("the upgrade command", lambda: command_sent(s, mark), 15, interval=0.2)
+        # Nothing touches the cooler during the wait: the 151st data report unplugs it.
+        s.vcooler("fault", "0", "unplug-after", "150")
+        box = wait_box(s, "the result box")
+        failure = capture_window(box)
+        failure.save_png(os.path.join(s.artefacts, "result_failure.png"))
+        sends = [e for e in log_entries(s, started) if e[1] == "send"]
+        check([ok for _, _, ok, _ in sends] == [True] * 150 + [False],
+              f"the transfer went on after the unplug: {len(sends)} sends")
+        # The two boxes differ where their texts do: "Firmware upgrade
+        # successful!" is the longer first line, the disconnect advice the longer rest.
+        ok_lines, bad_lines = ink_lines(success, BOX_MESSAGE), ink_lines(failure, BOX_MESSAGE)
+        check(len(ok_lines) >= 2 and len(bad_lines) >= 2, f"box lines: {ok_lines} / {bad_lines}")
+        ok_first, bad_first = ok_lines[0][3] - ok_lines[0][2], bad_lines[0][3] - bad_lines[0][2]
+        check(ok_first > bad_first * 1.08, f"first lines {ok_first} and {bad_first} px wide")
+        check(success.count(BOX_MESSAGE, is_ink) < failure.count(BOX_MESSAGE, is_ink),
+              "the failure box carries no longer advice")
+        click_in(box, BOX_OK)
+        wait_for("the progress window to close", lambda: not find_window("UpdateProcessDlg"), 10, interval=0.3)
+        check(s.program.poll() is None, "the program ended")
+        log("unplugged after 150 data reports: the disconnect box")
+
+
+def main(argv):
+    if len(argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    started = time.monotonic()
+    try:
+        firmware_upgrade(argv[1])
+    except Exception as failure:
+        log(f"FAILED: {failure}")
+        return 1
+    log(f"passed in {time.monotonic() - started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
