@@ -4,6 +4,7 @@
 //   exit-program  post the tray menu's "Exit" (WM_COMMAND 100) to the running
 //                 program's main window; exit code 1 when there is none
 //   work-area     print the work area: left top right bottom
+//   resume        send the resume-from-sleep broadcast to the program's main window
 //   record-launch FILE ARG...  append "parent-image<TAB>args" to FILE: stands
 //                 in for a browser, to see which process started it
 //   show-box MODE CAPTION TEXT
