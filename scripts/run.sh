@@ -110,7 +110,7 @@ for _ in $(seq 100); do
   vcooler status | grep -q "^cooler 0:" && break
   sleep 0.2
 done
-echo "[run] virtual cooler: $(vcooler status)"
+echo "[run] virtual cooler on channel $VCOOLER_CHANNEL: $(vcooler status)"
 # The image the program upgrades the cooler from, beside the program.
 vcooler write-image "Z:${SIM//\//\\}\\update.bin" 0x13 >/dev/null
 echo "[run] firmware image: $SIM/update.bin (version 0x13)"
