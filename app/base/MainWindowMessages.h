@@ -11,3 +11,5 @@ inline constexpr UINT kMsgUpgradeProgress = 0x69D;
 inline constexpr UINT kMsgLabelsChanged = WM_APP + 0x21;
 // An accepted software update installed nothing; the UI thread says why.
 inline constexpr UINT kMsgSoftwareUpdateProblem = WM_APP + 0x22;
+// The firmware upgrade command has ended; the UI thread closes its progress window.
+inline constexpr UINT kMsgCloseUpgradeProgress = WM_APP + 0x23;

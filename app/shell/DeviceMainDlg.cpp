@@ -84,6 +84,9 @@ LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case kMsgSoftwareUpdateProblem:
         ShowSoftwareUpdateProblem();
         return 0;
+    case kMsgCloseUpgradeProgress:
+        CloseUpgradeProgressWindow();
+        return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case kMenuExit:

@@ -77,6 +77,8 @@ private:
     // Handler of kMsgSoftwareUpdateProblem: the box that says why an accepted
     // update installed nothing. UI thread.
     void ShowSoftwareUpdateProblem();
+    // Handler of kMsgCloseUpgradeProgress. UI thread.
+    void CloseUpgradeProgressWindow();
 
     void CheckSoftwareVersion(bool verbose);
     void CheckFirmwareUpgrade();

@@ -197,8 +197,15 @@ void DeviceMainDlg::RequestFirmwareUpgradePrompt()
     PostVerdict(kFirmwareKind, true);
 }
 
-// Worker thread, after command 10.
+// Worker thread, after command 10. Posted, not done here: the window may not
+// exist yet when a transfer fails at once, and the posted close waits in the
+// queue until the progress window's own modal loop takes it.
 void DeviceMainDlg::CloseUpgradeProgress()
+{
+    PostMessageW(kMsgCloseUpgradeProgress, 0, 0);
+}
+
+void DeviceMainDlg::CloseUpgradeProgressWindow()
 {
     std::lock_guard<std::mutex> lock(progressLock_);
     if (progressDialog != nullptr)

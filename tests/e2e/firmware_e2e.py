@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import (DEVICE, FIRMWARE_UPDATE, FW_VERSION, SW_VERSION, Session, as_read, capture_screen_rect,  # noqa: E402
+from glimra_e2e import (run_test, DEVICE, FIRMWARE_UPDATE, FW_VERSION, SW_VERSION, Session, as_read, capture_screen_rect,  # noqa: E402
                         centre, check, differing_fraction, is_ink, learn_alphabet, log, read_label, wait_for,
                         windows_path)
 
@@ -213,14 +213,7 @@ def main(argv):
     if len(argv) != 2:
         print(__doc__, file=sys.stderr)
         return 2
-    started = time.monotonic()
-    try:
-        firmware_upgrade(argv[1])
-    except Exception as failure:
-        log(f"FAILED: {failure}")
-        return 1
-    log(f"passed in {time.monotonic() - started:.1f} s")
-    return 0
+    return run_test(firmware_upgrade, argv[1])
 
 
 if __name__ == "__main__":

@@ -64,6 +64,18 @@ def wait_for(what, predicate, timeout, interval=0.1):
         time.sleep(interval)
 
 
+def run_test(test, *args):
+    """Runs one test as the test program's whole work: 0 passed, 1 failed."""
+    started = time.monotonic()
+    try:
+        test(*args)
+    except TestFailure as failure:
+        log(f"FAILED: {failure}")
+        return 1
+    log(f"passed in {time.monotonic() - started:.1f} s")
+    return 0
+
+
 def centre(rect):
     return ((rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2)
 

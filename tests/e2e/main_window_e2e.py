@@ -11,7 +11,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import ( DEVICE, FAQ, FIRMWARE_UPDATE, FW_VERSION, LED, SETTINGS, SOFTWARE_UPDATE,  # noqa: E402
+from glimra_e2e import (run_test, DEVICE, FAQ, FIRMWARE_UPDATE, FW_VERSION, LED, SETTINGS, SOFTWARE_UPDATE,  # noqa: E402
                         SOURCE, SW_VERSION, UNIT, HTTPS_HANDLER_KEY, WINE_BROWSER_HANDLER, Session, windows_path, TestFailure, centre, check, differing_fraction,
                         as_read, is_accent, is_ink, learn_alphabet, log, read_label, wait_for)
 
@@ -316,14 +316,7 @@ def main(argv):
         print(__doc__, file=sys.stderr)
         print("cases: " + ", ".join(CASES), file=sys.stderr)
         return 2
-    started = time.monotonic()
-    try:
-        CASES[argv[1]](argv[2], argv[3])
-    except TestFailure as failure:
-        log(f"FAILED: {failure}")
-        return 1
-    log(f"passed in {time.monotonic() - started:.1f} s")
-    return 0
+    return run_test(CASES[argv[1]], argv[2], argv[3])
 
 
 if __name__ == "__main__":

@@ -18,7 +18,7 @@ import ssl
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import WINE64, Session, TestFailure, check, log, wait_for, windows_path  # noqa: E402
+from glimra_e2e import WINE64, Session, check, log, run_test, wait_for, windows_path  # noqa: E402
 
 HOSTS = "/etc/hosts"
 # A value no machine source delivers: seen in the record only if the scenario was played.
@@ -85,14 +85,7 @@ def main(argv):
     if len(argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
-    started = time.monotonic()
-    try:
-        release_program(argv[1], argv[2])
-    except TestFailure as failure:
-        log(f"FAILED: {failure}")
-        return 1
-    log(f"passed in {time.monotonic() - started:.1f} s")
-    return 0
+    return run_test(release_program, argv[1], argv[2])
 
 
 if __name__ == "__main__":

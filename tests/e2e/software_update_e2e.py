@@ -17,7 +17,8 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import WINE64, Session, TestFailure, capture_screen_rect, check, log, wait_for, windows_path  # noqa: E402
+from glimra_e2e import (WINE64, Session, capture_screen_rect, check, log, run_test, wait_for,  # noqa: E402
+                        windows_path)
 
 OFFER = "1.0.2.0"
 SCENARIO = 'device "Intel Core i7-12700K"\n  temp 0 11 "CPU Package" 45\n'
@@ -133,12 +134,7 @@ def refused(server, build, name, entries, signed, left_in_folder):
         check(found == left_in_folder, f"the download folder holds {found}, expected {left_in_folder}")
 
 
-def main(argv):
-    if len(argv) != 3:
-        print(__doc__, file=sys.stderr)
-        return 2
-    build, source = os.path.abspath(argv[1]), argv[2]
-    started = time.monotonic()
+def software_update(build, source):
     server = Server(build, source)
     try:
         installs(server, build)
@@ -146,13 +142,15 @@ def main(argv):
         refused(server, build, "unsigned", {f"Software-{OFFER}.exe": b"MZ"}, signed=False, left_in_folder=[])
         refused(server, build, "no_installer", {"readme.txt": b"no installer here\r\n"}, signed=True,
                 left_in_folder=["readme.txt"])
-    except TestFailure as failure:
-        log(f"FAILED: {failure}")
-        return 1
     finally:
         server.server.shutdown()
-    log(f"passed in {time.monotonic() - started:.1f} s")
-    return 0
+
+
+def main(argv):
+    if len(argv) != 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    return run_test(software_update, os.path.abspath(argv[1]), argv[2])
 
 
 if __name__ == "__main__":

@@ -17,7 +17,7 @@ import time
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import (DEVICE, FIRMWARE_UPDATE, FW_VERSION, SOFTWARE_UPDATE, WINE64, is_ink, Session, TestFailure,  # noqa: E402
+from glimra_e2e import (run_test, DEVICE, FIRMWARE_UPDATE, FW_VERSION, SOFTWARE_UPDATE, WINE64, is_ink, Session, TestFailure,  # noqa: E402
                         capture_screen_rect, centre, check, differing_fraction, log, wait_for, windows_path)
 
 SCENARIO = """\
@@ -257,14 +257,7 @@ def main(argv):
         print(__doc__, file=sys.stderr)
         print("cases: " + ", ".join(CASES), file=sys.stderr)
         return 2
-    started = time.monotonic()
-    try:
-        CASES[argv[1]](argv[2], argv[3])
-    except TestFailure as failure:
-        log(f"FAILED: {failure}")
-        return 1
-    log(f"passed in {time.monotonic() - started:.1f} s")
-    return 0
+    return run_test(CASES[argv[1]], argv[2], argv[3])
 
 
 if __name__ == "__main__":

@@ -350,10 +350,16 @@ def lifecycle(build, source, version):
         log("silent uninstall")
         ended = wine.watch(second)
         wine.wine(INSTALL_DIR + r"\Uninstall.exe", "/S")
-        # The uninstaller runs on from a copy of itself; the entry goes last.
-        wait_for("the Uninstall entry to go", lambda: wine.registry(UNINSTALL_KEY) is None, 120)
+        # The uninstaller runs on from a copy of itself; the entry goes last. A
+        # query that fails under load is no proof the entry went: the folder
+        # must be gone too.
+        try:
+            wait_for("the Uninstall entry and the program folder to go",
+                     lambda: wine.registry(UNINSTALL_KEY) is None and not os.path.exists(wine.host(INSTALL_DIR)), 120)
+        except TestFailure:
+            check(not os.path.exists(wine.host(INSTALL_DIR)), f"left behind: {tree_files(wine.host(INSTALL_DIR))}")
+            raise
         check(ended() == 0, "the uninstaller did not end the program through its Exit command")
-        check(not os.path.exists(wine.host(INSTALL_DIR)), f"left behind: {tree_files(wine.host(INSTALL_DIR))}")
         check(not os.path.exists(wine.host(r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs"
                                            + "\\" + PRODUCT + ".lnk")), "the shortcut is still there")
         check(not os.path.exists(task), "the task is still registered")
