@@ -59,6 +59,12 @@ struct NullEmpty {
     static bool Valid(Type h) { return h != EmptyValue; }
 };
 
+// A pointer-like handle, null when empty, released by one plain function.
+template <typename T, auto CloseFunction>
+struct ClosedBy : NullEmpty<T, nullptr> {
+    static void Close(T h) { CloseFunction(h); }
+};
+
 // Kernel objects: both null and INVALID_HANDLE_VALUE count as empty, whichever
 // the creating call returns on failure.
 struct Kernel {
@@ -70,68 +76,26 @@ struct Kernel {
 struct Find : Kernel {
     static void Close(Type h) { FindClose(h); }
 };
-struct View {
-    using Type = const void*;
-    static Type Empty() { return nullptr; }
-    static bool Valid(Type h) { return h != nullptr; }
-    static void Close(Type h) { UnmapViewOfFile(h); }
-};
-struct Module : NullEmpty<HMODULE, nullptr> {
-    static void Close(Type h) { FreeLibrary(h); }
-};
-struct RegKey : NullEmpty<HKEY, nullptr> {
-    static void Close(Type h) { RegCloseKey(h); }
-};
-struct Menu : NullEmpty<HMENU, nullptr> {
-    static void Close(Type h) { DestroyMenu(h); }
-};
-struct Icon : NullEmpty<HICON, nullptr> {
-    static void Close(Type h) { DestroyIcon(h); }
-};
-struct GdiObject : NullEmpty<HGDIOBJ, nullptr> {
-    static void Close(Type h) { DeleteObject(h); }
-};
-struct MemoryDc : NullEmpty<HDC, nullptr> {
-    static void Close(Type h) { DeleteDC(h); }
-};
-struct Bstr : NullEmpty<BSTR, nullptr> {
-    static void Close(Type h) { SysFreeString(h); }
-};
-struct Internet : NullEmpty<HINTERNET, nullptr> {
-    static void Close(Type h) { InternetCloseHandle(h); }
-};
 struct BcryptAlgorithm : NullEmpty<BCRYPT_ALG_HANDLE, nullptr> {
     static void Close(Type h) { BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct BcryptKey : NullEmpty<BCRYPT_KEY_HANDLE, nullptr> {
-    static void Close(Type h) { BCryptDestroyKey(h); }
-};
-struct BcryptHash : NullEmpty<BCRYPT_HASH_HANDLE, nullptr> {
-    static void Close(Type h) { BCryptDestroyHash(h); }
-};
-// A pointer-like handle released by one plain function, for libraries whose
-// headers this layer does not see (minizip's unzFile with unzClose).
-template <typename T, auto CloseFunction>
-struct ClosedBy : NullEmpty<T, nullptr> {
-    static void Close(T h) { CloseFunction(h); }
 };
 
 }  // namespace win32_traits
 
 using UniqueHandle = UniqueResource<win32_traits::Kernel>;
 using UniqueFind = UniqueResource<win32_traits::Find>;
-using UniqueView = UniqueResource<win32_traits::View>;
-using UniqueModule = UniqueResource<win32_traits::Module>;
-using UniqueRegKey = UniqueResource<win32_traits::RegKey>;
-using UniqueMenu = UniqueResource<win32_traits::Menu>;
-using UniqueIcon = UniqueResource<win32_traits::Icon>;
-using UniqueGdiObject = UniqueResource<win32_traits::GdiObject>;
-using UniqueMemoryDc = UniqueResource<win32_traits::MemoryDc>;
-using UniqueBstr = UniqueResource<win32_traits::Bstr>;
-using UniqueInternet = UniqueResource<win32_traits::Internet>;
+using UniqueView = UniqueResource<win32_traits::ClosedBy<const void*, UnmapViewOfFile>>;
+using UniqueModule = UniqueResource<win32_traits::ClosedBy<HMODULE, FreeLibrary>>;
+using UniqueRegKey = UniqueResource<win32_traits::ClosedBy<HKEY, RegCloseKey>>;
+using UniqueMenu = UniqueResource<win32_traits::ClosedBy<HMENU, DestroyMenu>>;
+using UniqueIcon = UniqueResource<win32_traits::ClosedBy<HICON, DestroyIcon>>;
+using UniqueGdiObject = UniqueResource<win32_traits::ClosedBy<HGDIOBJ, DeleteObject>>;
+using UniqueMemoryDc = UniqueResource<win32_traits::ClosedBy<HDC, DeleteDC>>;
+using UniqueBstr = UniqueResource<win32_traits::ClosedBy<BSTR, SysFreeString>>;
+using UniqueInternet = UniqueResource<win32_traits::ClosedBy<HINTERNET, InternetCloseHandle>>;
 using UniqueBcryptAlgorithm = UniqueResource<win32_traits::BcryptAlgorithm>;
-using UniqueBcryptKey = UniqueResource<win32_traits::BcryptKey>;
-using UniqueBcryptHash = UniqueResource<win32_traits::BcryptHash>;
+using UniqueBcryptKey = UniqueResource<win32_traits::ClosedBy<BCRYPT_KEY_HANDLE, BCryptDestroyKey>>;
+using UniqueBcryptHash = UniqueResource<win32_traits::ClosedBy<BCRYPT_HASH_HANDLE, BCryptDestroyHash>>;
 
 // A BSTR made from text, owned.
 inline UniqueBstr MakeBstr(const wchar_t* text)

@@ -24,10 +24,7 @@ constexpr GUID kNoticeClasses[] = {
     {0xAD498944, 0x762F, 0x11D0, {0x8D, 0xCB, 0x00, 0xC0, 0x4F, 0xC3, 0x35, 0x8C}},  // network adapter
 };
 
-struct PreparsedTraits : win32_traits::NullEmpty<PHIDP_PREPARSED_DATA, nullptr> {
-    static void Close(Type data) { HidD_FreePreparsedData(data); }
-};
-using UniquePreparsedData = UniqueResource<PreparsedTraits>;
+using UniquePreparsedData = UniqueResource<win32_traits::ClosedBy<PHIDP_PREPARSED_DATA, HidD_FreePreparsedData>>;
 
 }  // namespace
 

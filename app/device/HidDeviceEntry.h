@@ -5,11 +5,8 @@
 
 #include "UniqueResource.h"
 
-struct HidDeviceTraits : win32_traits::NullEmpty<hid_device*, nullptr> {
-    static void Close(Type device) { hid_close(device); }
-};
 // An open hidapi device, closed with hid_close. Worker thread.
-using UniqueHidDevice = UniqueResource<HidDeviceTraits>;
+using UniqueHidDevice = UniqueResource<win32_traits::ClosedBy<hid_device*, hid_close>>;
 
 // One open top-level collection of a cooler. Owns its hidapi handle.
 class HidDeviceEntry {

@@ -6,10 +6,7 @@
 #include "MenuCommand.h"
 #include "Paths.h"
 #include "SoftwareUpdate.h"
-
-namespace {
-constexpr wchar_t kSoftwareCaption[] = L"Vantrel Glimra Software Updates";
-}
+#include "UpdateCaptions.h"
 
 // Worker thread.
 void DeviceMainDlg::UpdateSoftware()

@@ -9,6 +9,7 @@
 #include "HidDeviceManager.h"
 #include "HttpClient.h"
 #include "MainWindowMessages.h"
+#include "UpdateCaptions.h"
 #include "UpdateProcessDlg.h"
 #include "VersionPolicy.h"
 
@@ -16,10 +17,6 @@ namespace {
 
 constexpr WPARAM kSoftwareKind = 1;
 constexpr WPARAM kFirmwareKind = 2;
-
-constexpr wchar_t kSoftwareCaption[] = L"Vantrel Glimra Software Updates";
-constexpr wchar_t kFirmwareCaption[] = L"Vantrel Glimra Firmware Updates";
-constexpr wchar_t kUpgradeCaption[] = L"Vantrel Glimra Firmware Upgrade";
 
 template <typename... Args>
 void DebugText(const wchar_t* format, Args... args)

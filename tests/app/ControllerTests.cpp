@@ -27,6 +27,7 @@
 #include "MainLayout.h"
 #include "Settings.h"
 #include "Manager.h"
+#include "ProgramProcessSetup.h"
 #include "TestLock.h"
 #include "VCoolerControl.h"
 
@@ -125,28 +126,7 @@ private:
     int saved_ = -1;
 };
 
-// GDI+, the library's module handle, COM and OLE as the entry point sets them up.
-class ProcessSetup : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-        Manager::SetInstance(GetModuleHandleW(nullptr));
-        CoInitialize(nullptr);
-        OleInitialize(nullptr);
-    }
-    void TearDown() override
-    {
-        CoUninitialize();
-        OleUninitialize();
-        Gdiplus::GdiplusShutdown(token_);
-    }
-
-private:
-    ULONG_PTR token_ = 0;
-};
-const auto* const g_processSetup = ::testing::AddGlobalTestEnvironment(new ProcessSetup);
+const auto* const g_processSetup = ::testing::AddGlobalTestEnvironment(new ProgramProcessSetup);
 
 // One dialog per test, created as the entry point creates it (but away from
 // the corner and without the modal loop: the test pumps the messages).

@@ -13,6 +13,7 @@ import re
 import shutil
 import struct
 import subprocess
+import sys
 import time
 import zlib
 
@@ -74,6 +75,15 @@ def run_test(test, *args):
         return 1
     log(f"passed in {time.monotonic() - started:.1f} s")
     return 0
+
+
+def run_cases(cases, argv, usage):
+    """The whole work of a test program with several cases: CASE BUILD_DIR SOURCE_DIR."""
+    if len(argv) != 4 or argv[1] not in cases:
+        print(usage, file=sys.stderr)
+        print("cases: " + ", ".join(cases), file=sys.stderr)
+        return 2
+    return run_test(cases[argv[1]], argv[2], argv[3])
 
 
 def centre(rect):

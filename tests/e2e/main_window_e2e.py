@@ -11,7 +11,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import (run_test, DEVICE, FAQ, FIRMWARE_UPDATE, FW_VERSION, LED, SETTINGS, SOFTWARE_UPDATE,  # noqa: E402
+from glimra_e2e import (run_cases, DEVICE, FAQ, FIRMWARE_UPDATE, FW_VERSION, LED, SETTINGS, SOFTWARE_UPDATE,  # noqa: E402
                         SOURCE, SW_VERSION, UNIT, HTTPS_HANDLER_KEY, WINE_BROWSER_HANDLER, Session, windows_path, TestFailure, centre, check, differing_fraction,
                         as_read, is_accent, is_ink, learn_alphabet, log, read_label, wait_for)
 
@@ -312,11 +312,7 @@ CASES = {
 
 
 def main(argv):
-    if len(argv) != 4 or argv[1] not in CASES:
-        print(__doc__, file=sys.stderr)
-        print("cases: " + ", ".join(CASES), file=sys.stderr)
-        return 2
-    return run_test(CASES[argv[1]], argv[2], argv[3])
+    return run_cases(CASES, argv, __doc__)
 
 
 if __name__ == "__main__":

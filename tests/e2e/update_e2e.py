@@ -14,10 +14,9 @@ import os
 import subprocess
 import sys
 import time
-import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import (run_test, DEVICE, FIRMWARE_UPDATE, FW_VERSION, SOFTWARE_UPDATE, WINE64, is_ink, Session, TestFailure,  # noqa: E402
+from glimra_e2e import (run_cases, DEVICE, FIRMWARE_UPDATE, FW_VERSION, SOFTWARE_UPDATE, WINE64, is_ink, Session, TestFailure,  # noqa: E402
                         capture_screen_rect, centre, check, differing_fraction, log, wait_for, windows_path)
 
 SCENARIO = """\
@@ -253,11 +252,7 @@ CASES = {
 
 
 def main(argv):
-    if len(argv) != 4 or argv[1] not in CASES:
-        print(__doc__, file=sys.stderr)
-        print("cases: " + ", ".join(CASES), file=sys.stderr)
-        return 2
-    return run_test(CASES[argv[1]], argv[2], argv[3])
+    return run_cases(CASES, argv, __doc__)
 
 
 if __name__ == "__main__":

@@ -26,6 +26,9 @@ import sys
 import time
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from glimra_e2e import TestFailure, check, log, wait_for  # noqa: E402,F401
+
 WINE64 = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 PRODUCT = "Vantrel Glimra"
@@ -34,30 +37,6 @@ TASK = "GLIMRA StartupTask"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + PRODUCT
 SETTINGS_KEY = r"HKCU\Software" + "\\" + PRODUCT
 INSTALL_DIR = r"C:\Program Files" + "\\" + PRODUCT
-
-
-class TestFailure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise TestFailure(message)
-
-
-def log(message):
-    print(f"[installer {time.strftime('%H:%M:%S')}] {message}", flush=True)
-
-
-def wait_for(what, predicate, timeout, interval=0.25):
-    end = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise TestFailure(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(interval)
 
 
 def run(args, timeout=120, env=None, expect=0):

@@ -23,33 +23,14 @@
 #include "MainLayout.h"
 #include "MainWindowMessages.h"
 #include "Manager.h"
+#include "ProgramProcessSetup.h"
 #include "TestLock.h"
 #include "UpdateProcessDlg.h"
 #include "VCoolerControl.h"
 
 namespace {
 
-class ProcessSetup : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-        Manager::SetInstance(GetModuleHandleW(nullptr));
-        CoInitialize(nullptr);
-        OleInitialize(nullptr);
-    }
-    void TearDown() override
-    {
-        OleUninitialize();
-        CoUninitialize();
-        Gdiplus::GdiplusShutdown(token_);
-    }
-
-private:
-    ULONG_PTR token_ = 0;
-};
-const auto* const g_processSetup = ::testing::AddGlobalTestEnvironment(new ProcessSetup);
+const auto* const g_processSetup = ::testing::AddGlobalTestEnvironment(new ProgramProcessSetup);
 
 MDialog* DialogOf(HWND window)
 {
