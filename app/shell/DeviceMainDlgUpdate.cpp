@@ -18,6 +18,15 @@ namespace {
 constexpr WPARAM kSoftwareKind = 1;
 constexpr WPARAM kFirmwareKind = 2;
 
+// The prompt that offers a newer version.
+std::wstring OfferText(const std::wstring& version)
+{
+    wchar_t text[256];
+    swprintf(text, sizeof text / sizeof text[0], L"%ls:v%ls, %ls", L"Detected the latest version", version.c_str(),
+             L"update now?");
+    return text;
+}
+
 template <typename... Args>
 void DebugText(const wchar_t* format, Args... args)
 {
@@ -249,10 +258,7 @@ LRESULT DeviceMainDlg::OnUpdatePrompt(WPARAM kind, LPARAM available)
         }
         softwarePromptOpen = true;
         if (available) {
-            wchar_t text[256];
-            swprintf(text, sizeof text / sizeof text[0], L"%ls:v%ls, %ls", L"Detected the latest version",
-                     LatestSoftwareVersion().c_str(), L"update now?");
-            if (ShowMessageBox(text, kSoftwareCaption, CUIMessageBox::kModeYesNo) == 1)
+            if (ShowMessageBox(OfferText(LatestSoftwareVersion()), kSoftwareCaption, CUIMessageBox::kModeYesNo) == 1)
                 PushCommand(WorkerCommand::SoftwareUpdate);
         } else {
             ShowMessageBox(L"The software is the latest version!", kSoftwareCaption, CUIMessageBox::kModeOk);
@@ -265,10 +271,7 @@ LRESULT DeviceMainDlg::OnUpdatePrompt(WPARAM kind, LPARAM available)
         }
         firmwarePromptOpen = true;
         if (available) {
-            wchar_t text[256];
-            swprintf(text, sizeof text / sizeof text[0], L"%ls:v%ls, %ls", L"Detected the latest version",
-                     TargetFirmwareVersion().c_str(), L"update now?");
-            if (ShowMessageBox(text, kFirmwareCaption, CUIMessageBox::kModeYesNo) == 1) {
+            if (ShowMessageBox(OfferText(TargetFirmwareVersion()), kFirmwareCaption, CUIMessageBox::kModeYesNo) == 1) {
                 PushCommand(WorkerCommand::FirmwareUpgrade);
                 RunProgressDialog();
             }
