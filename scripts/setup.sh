@@ -15,7 +15,7 @@ PACKAGES=(
   "$WINE_PKG" wine xvfb xdotool x11-utils x11-apps imagemagick
   fonts-liberation fonts-open-sans librsvg2-bin
   "$ZLIB_MINGW_PKG" googletest dpkg-dev python3 procps openssl bc unzip
-  nsis
+  nsis ccache openbox
 )
 
 log() { echo "[setup] $*"; }

@@ -37,6 +37,20 @@ start_xvfb() {
   return 1
 }
 
+# start_window_manager: openbox on $DISPLAY; sets WM_PID. On a bare display
+# Wine waits seconds for a window manager's answer at every hide, minimise and
+# destroy of a managed window; a Windows desktop always has its shell.
+start_window_manager() {
+  openbox --sm-disable >/dev/null 2>&1 &
+  WM_PID=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  echo "[wine] openbox did not start" >&2
+  return 1
+}
+
 # start_wineserver: a persistent server so each Wine process starts quickly.
 # The first Wine process also starts Wine's own services (explorer, services.exe)
 # which live on with the server; start them here with their output detached so
@@ -47,7 +61,14 @@ start_wineserver() {
   timeout 120 "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
+# stop_wine_env: ends the server with every Wine process, the window manager
+# and the display.
 stop_wine_env() {
-  [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k >/dev/null 2>&1 || true
+  if [ -n "${WINEPREFIX:-}" ]; then
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    "$WINESERVER" -w >/dev/null 2>&1 || true
+  fi
+  [ -n "${WM_PID:-}" ] && kill "$WM_PID" >/dev/null 2>&1 || true
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1 || true
+  WM_PID= XVFB_PID=
 }

@@ -23,6 +23,8 @@ SETTINGS_KEY = r"HKCU\Software\Vantrel Glimra"
 HTTPS_HANDLER_KEY = r"HKLM\Software\Classes\https\shell\open\command"
 WINE_BROWSER_HANDLER = r'"C:\windows\system32\winebrowser.exe" "%1"'
 DEAD_UPDATE_SERVER = "http://127.0.0.1:9"
+# How Wine and its debugger report an unhandled exception.
+CRASH_LINE = re.compile(r"^(wine: Unhandled |Unhandled exception: )")
 DEFAULT_SETTINGS = {"led_switch": "1", "device_type": "0", "tempe_type": "0"}
 
 # Client rectangles of the main window (left, top, right, bottom; exclusive).
@@ -267,7 +269,7 @@ class Session:
         try:
             self._start()
         except BaseException:
-            self._stop()
+            self._stop(judge=False)
             raise
         return self
 
@@ -277,7 +279,9 @@ class Session:
                 self.screenshot("failure")
             except Exception:  # the failure itself matters more than its picture
                 pass
-        self._stop()
+        # After a failure the program's end is still logged, but the first
+        # failure stays the one reported.
+        self._stop(judge=kind is None)
         return False
 
     def _start(self):
@@ -320,16 +324,24 @@ class Session:
         (a layered window gets a new one), and an id kept from before goes stale."""
         return wait_for("one main window", self._find_window, 5)
 
-    def _stop(self):
-        if self.program is not None and self.program.poll() is None:
-            try:
+    def _stop(self, judge=True):
+        """Ends everything the session started; with judge, then fails the test
+        if the program crashed, hung at Exit, was killed or ended with a code
+        other than 0, or its log shows a crash."""
+        problems = []
+        if self.program is not None:
+            if self.program.poll() is None:
                 subprocess.run([WINE64, self.helper, "exit-program"], env=self.env, capture_output=True,
                                timeout=20, stdin=subprocess.DEVNULL)
-                self.exit_code = self.program.wait(timeout=15)
-            except subprocess.TimeoutExpired:
-                log(f"{self.name}: the program did not end on Exit; killing it")
-                self.program.kill()
-                self.program.wait(timeout=10)
+                try:
+                    self.program.wait(timeout=15)
+                except subprocess.TimeoutExpired:
+                    self.program.kill()
+                    self.program.wait(timeout=10)
+                    problems.append("HANG: the program did not end on Exit and was killed")
+            self.exit_code = self.program.returncode
+            if self.exit_code != 0 and not problems:
+                problems.append(f"CRASH: the program ended with code {self.exit_code}")
         if self.serve is not None and self.serve.poll() is None:
             try:
                 self.vcooler("stop", check_rc=False, timeout=20)
@@ -345,6 +357,16 @@ class Session:
                 self.locks.kill()
         if getattr(self, "program_log", None) is not None:
             self.program_log.close()
+            problems += [f"CRASH: the program's log says: {line}" for line in self.crash_lines()]
+        for problem in problems:
+            log(problem)
+        if judge and problems:
+            raise TestFailure(f"{self.name}: {problems[0]}")
+
+    def crash_lines(self):
+        """Wine's and the debugger's report of an unhandled exception in program.log."""
+        with open(os.path.join(self.artefacts, "program.log"), errors="replace") as f:
+            return [line.rstrip() for line in f if CRASH_LINE.match(line)]
 
     def seconds_since_start(self):
         return time.monotonic() - self.started_at

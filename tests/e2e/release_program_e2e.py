@@ -3,8 +3,10 @@
 administrator rights, so nothing a process of the user's sets in its
 environment may steer it. With GLIMRA_UPDATE_SERVER and GLIMRA_SENSOR_REPLAY
 set, it still asks its built-in update host (resolved here to a local HTTPS
-server through the system's hosts file) and its record carries the machine's
-values, not the scenario's.
+server through a hosts file of the test's own: the test runs in a mount
+namespace where /etc/hosts is a copy with the host added, so the machine's
+file is never edited and nothing is left behind when the test is killed) and
+its record carries the machine's values, not the scenario's.
 
 usage: release_program_e2e.py BUILD_DIR SOURCE_DIR
 """
@@ -21,6 +23,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from glimra_e2e import WINE64, Session, check, log, run_test, wait_for, windows_path  # noqa: E402
 
 HOSTS = "/etc/hosts"
+UPDATE_HOST = "update.vantrel-glimra.com"
+PRIVATE_HOSTS = "GLIMRA_E2E_PRIVATE_HOSTS"
 # A value no machine source delivers: seen in the record only if the scenario was played.
 SCENARIO = 'device "Intel Core i7-12700K"\n  temp 0 11 "CPU Package" 77.5\n'
 
@@ -46,12 +50,10 @@ def last_request(ca):
 def release_program(build, source):
     dist = os.path.join(os.path.abspath(build), "dist")
     check(os.path.exists(os.path.join(dist, "Vantrel Glimra.exe")), "dist/ is not built")
+    check(subprocess.run(["getent", "hosts", UPDATE_HOST], capture_output=True, text=True).stdout.startswith(
+        "127.0.0.1"), f"{UPDATE_HOST} does not resolve to 127.0.0.1 here")
     server, ca = start_update_server(build, source)
-    with open(HOSTS) as f:
-        hosts = f.read()
     try:
-        with open(HOSTS, "a") as f:
-            f.write("\n127.0.0.1 update.vantrel-glimra.com\n")
         # The server's CA in the prefix's store before the program's first request.
         trusted = subprocess.run([WINE64, os.path.join(build, "bin", "trust-ca.exe"), windows_path(ca)],
                                  capture_output=True, text=True, timeout=60, stdin=subprocess.DEVNULL)
@@ -76,15 +78,27 @@ def release_program(build, source):
             log(f"record: {snapshot}")
             check(abs(snapshot["cpu"] - 77.5) > 0.01, "the release program played the user's replay scenario")
     finally:
-        with open(HOSTS, "w") as f:
-            f.write(hosts)
         server.shutdown()
+
+
+def in_private_hosts(argv, build):
+    """Runs this test again in a mount namespace of its own whose /etc/hosts
+    also names the built-in update host; the namespace ends with the test."""
+    hosts = os.path.join(os.path.abspath(build), "e2e-artifacts", "release-program-hosts")
+    os.makedirs(os.path.dirname(hosts), exist_ok=True)
+    with open(HOSTS) as f, open(hosts, "w") as out:
+        out.write(f.read() + f"\n127.0.0.1 {UPDATE_HOST}\n")
+    script = f'mount --bind "$1" {HOSTS} && shift && exec "$@"'
+    return subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh", hosts,
+                           sys.executable, *argv], env=dict(os.environ, **{PRIVATE_HOSTS: "1"})).returncode
 
 
 def main(argv):
     if len(argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
+    if os.environ.get(PRIVATE_HOSTS) != "1":
+        return in_private_hosts(argv, argv[1])
     return run_test(release_program, argv[1], argv[2])
 
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
+#include <string>
 
 #include "DialogTestSupport.h"
 #include "MAirBladder.h"
@@ -91,9 +93,16 @@ TEST(Dialog, CloseMessageGoesToOnUserCloseWindowNotToTheManager)
 }
 
 struct CloseCase {
+    const char* name;
     void (MDialog::*action)();
     UINT result;
 };
+
+// Reports and test names show the action, not the member pointer's bytes.
+void PrintTo(const CloseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class Closing : public ::testing::TestWithParam<CloseCase> {};
 
@@ -115,9 +124,12 @@ TEST_P(Closing, ShowModalReturnsTheResult)
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, Closing,
-                         ::testing::Values(CloseCase{&MDialog::DoOK, 1}, CloseCase{&MDialog::DoCancel, 2},
-                                           CloseCase{&MDialog::DoClose, 2}, CloseCase{&MDialog::DoYes, 6},
-                                           CloseCase{&MDialog::DoNo, 7}));
+                         ::testing::Values(CloseCase{"DoOK", &MDialog::DoOK, 1},
+                                           CloseCase{"DoCancel", &MDialog::DoCancel, 2},
+                                           CloseCase{"DoClose", &MDialog::DoClose, 2},
+                                           CloseCase{"DoYes", &MDialog::DoYes, 6},
+                                           CloseCase{"DoNo", &MDialog::DoNo, 7}),
+                         [](const ::testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
 
 TEST(Dialog, DoOKWithoutAWindowDoesNothing)
 {
