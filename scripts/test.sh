@@ -43,28 +43,23 @@ run_round() {
     return 0
   fi
   [ -f "$junit" ] || { FAILED=1; return 0; }
-  local again
-  again=$(python3 "$ROOT/scripts/test-retries.py" retry "$junit" "$tests")
-  local failed_first
-  failed_first=$(python3 - "$junit" <<'PY'
-import sys, xml.etree.ElementTree as ET
-print(sum(1 for c in ET.parse(sys.argv[1]).getroot().iter("testcase") if c.get("status") == "fail"))
-PY
-)
-  local retried=0
-  if [ -n "$again" ]; then
-    echo "[test] running once more: $again"
-    local junit2="$REPORTS/ctest-$name-again.xml"
-    rm -f "$junit2"
-    ctest --output-on-failure --timeout 300 -j "$(nproc)" --output-junit "$junit2" "$@" -R "$again" || true
-    local passed
-    while read -r passed; do
-      [ -n "$passed" ] || continue
-      FLAKY+=("$passed")
-      retried=$((retried + 1))
-    done < <([ -f "$junit2" ] && python3 "$ROOT/scripts/test-retries.py" passed "$junit2")
+  local again=()
+  mapfile -t again < <(python3 "$ROOT/scripts/test-retries.py" retry "$junit" "$tests" || echo "!stays")
+  if [ "${again[-1]:-}" = "!stays" ]; then
+    FAILED=1
+    unset 'again[-1]'
   fi
-  [ "$retried" -eq "$failed_first" ] || FAILED=1
+  [ ${#again[@]} -gt 0 ] || { FAILED=1; return 0; }
+  local expr
+  expr="^($(printf '%s\n' "${again[@]}" | sed 's/[.]/\\./g' | paste -sd '|'))\$"
+  echo "[test] running once more: ${again[*]}"
+  local junit2="$REPORTS/ctest-$name-again.xml"
+  rm -f "$junit2"
+  ctest --output-on-failure --timeout 300 -j "$(nproc)" --output-junit "$junit2" "$@" -R "$expr" || true
+  local passed=()
+  [ -f "$junit2" ] && mapfile -t passed < <(python3 "$ROOT/scripts/test-retries.py" passed "$junit2" "${again[@]}")
+  FLAKY+=(${passed[@]+"${passed[@]}"})
+  [ ${#passed[@]} -eq ${#again[@]} ] || FAILED=1
 }
 
 start_xvfb
