@@ -56,7 +56,8 @@ start_window_manager() {
 # which live on with the server; start them here with their output detached so
 # they never hold a test's output pipe open.
 start_wineserver() {
-  "$WINESERVER" -w
+  # A server left by an earlier run that was killed would never end by itself.
+  timeout 60 "$WINESERVER" -w || { "$WINESERVER" -k; timeout 30 "$WINESERVER" -w; } || true
   "$WINESERVER" -p
   timeout 120 "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
@@ -66,7 +67,7 @@ start_wineserver() {
 stop_wine_env() {
   if [ -n "${WINEPREFIX:-}" ]; then
     "$WINESERVER" -k >/dev/null 2>&1 || true
-    "$WINESERVER" -w >/dev/null 2>&1 || true
+    timeout 30 "$WINESERVER" -w >/dev/null 2>&1 || true
   fi
   [ -n "${WM_PID:-}" ] && kill "$WM_PID" >/dev/null 2>&1 || true
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1 || true

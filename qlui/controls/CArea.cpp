@@ -1,6 +1,8 @@
 #include "CArea.h"
 
 #include "MRender.h"
+#include "ScopedSelect.h"
+#include "UniqueResource.h"
 
 CArea::CArea(MObject* parent, UINT id, CRect rect, int visible, int enabled)
     : MControl(parent, id, rect, visible, enabled, 1), m_nDirection(1), m_nStartTransparent(80),
@@ -32,19 +34,17 @@ void CArea::DrawControl(HDC& dc, CRect)
     if (RebuildCache(dc, 1, true)) {
         Gdiplus::Color fill(0xFE, GetRValue(m_crFill), GetGValue(m_crFill), GetBValue(m_crFill));
         if (m_nStartTransparent != 0 || m_nEndTransparent != 0) {
-            HDC veilDC = ::CreateCompatibleDC(dc);
-            HBITMAP veil = ::CreateCompatibleBitmap(dc, w, h);
-            HGDIOBJ displaced = ::SelectObject(veilDC, veil);
+            UniqueMemoryDc veilDC(::CreateCompatibleDC(dc));
+            UniqueGdiObject veil(::CreateCompatibleBitmap(dc, w, h));
+            ScopedSelect selected(veilDC.get(), veil.get());
             {
-                Gdiplus::Graphics graphics(veilDC);
+                Gdiplus::Graphics graphics(veilDC.get());
                 Gdiplus::SolidBrush brush(fill);
                 graphics.FillRectangle(&brush, 0, 0, w, h);
             }
             CRect whole(0, 0, w, h);
-            MRender::DrawVerticalTransition(m_hMemDC, veilDC, whole, whole, m_nStartTransparent, m_nEndTransparent);
-            ::SelectObject(veilDC, displaced);
-            ::DeleteObject(veil);
-            ::DeleteDC(veilDC);
+            MRender::DrawVerticalTransition(m_hMemDC, veilDC.get(), whole, whole, m_nStartTransparent,
+                                            m_nEndTransparent);
         } else {
             Gdiplus::Graphics graphics(m_hMemDC);
             Gdiplus::SolidBrush brush(fill);

@@ -6,8 +6,13 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 
+#include "ComPtr.h"
 #include "Manager.h"
+#include "ScopedSelect.h"
+#include "UniqueResource.h"
+#include "WindowDc.h"
 
 using namespace Gdiplus;
 
@@ -106,9 +111,8 @@ void FillBands(HDC dc, const RECT& rect, DWORD from, DWORD to, bool vertical, in
             piece.left = rect.left + start;
             piece.right = rect.left + end;
         }
-        HBRUSH brush = ::CreateSolidBrush(colour);
-        ::FillRect(dc, &piece, brush);
-        ::DeleteObject(brush);
+        UniqueGdiObject brush(::CreateSolidBrush(colour));
+        ::FillRect(dc, &piece, static_cast<HBRUSH>(brush.get()));
     }
 }
 
@@ -160,13 +164,12 @@ Image* MRender::LoadImageFromIDResource(UINT id, CString type, HINSTANCE module)
         return nullptr;
     std::memcpy(reinterpret_cast<void*>(block), bytes, size);
     // The stream frees the block when its last reference (the image's) goes.
-    IStream* stream = nullptr;
-    if (FAILED(::CreateStreamOnHGlobal(block, TRUE, &stream))) {
+    ComPtr<IStream> stream;
+    if (FAILED(::CreateStreamOnHGlobal(block, TRUE, stream.put()))) {
         ::GlobalFree(block);
         return nullptr;
     }
-    auto* image = new Image(stream);
-    stream->Release();
+    auto* image = new Image(stream.get());
     if (image->GetLastStatus() != Ok) {
         delete image;
         return nullptr;
@@ -288,14 +291,15 @@ void MRender::DrawGradient(HDC dc, const RECT& rect, DWORD argbFrom, DWORD argbT
         return;
     HDC target = dc;
     RECT area = rect;
-    HDC tempDC = nullptr;
-    HBITMAP tempBitmap = nullptr;
-    HGDIOBJ oldBitmap = nullptr;
+    // A translucent gradient is drawn opaque beside the target and blended in.
+    UniqueMemoryDc tempDC;
+    UniqueGdiObject tempBitmap;
+    std::optional<ScopedSelect> selected;
     if (alpha < 255) {
-        tempDC = ::CreateCompatibleDC(dc);
-        tempBitmap = ::CreateCompatibleBitmap(dc, cx, cy);
-        oldBitmap = ::SelectObject(tempDC, tempBitmap);
-        target = tempDC;
+        tempDC.reset(::CreateCompatibleDC(dc));
+        tempBitmap.reset(::CreateCompatibleBitmap(dc, cx, cy));
+        selected.emplace(tempDC.get(), tempBitmap.get());
+        target = tempDC.get();
         area = {0, 0, cx, cy};
     }
     if (Msimg().gradientFill != nullptr) {
@@ -317,12 +321,8 @@ void MRender::DrawGradient(HDC dc, const RECT& rect, DWORD argbFrom, DWORD argbT
     } else {
         FillBands(target, area, argbFrom, argbTo, vertical, steps);
     }
-    if (tempDC != nullptr) {
-        BlendConstant(dc, rect.left, rect.top, cx, cy, tempDC, 0, 0, static_cast<BYTE>(alpha));
-        ::SelectObject(tempDC, oldBitmap);
-        ::DeleteObject(tempBitmap);
-        ::DeleteDC(tempDC);
-    }
+    if (tempDC)
+        BlendConstant(dc, rect.left, rect.top, cx, cy, tempDC.get(), 0, 0, static_cast<BYTE>(alpha));
 }
 
 void MRender::DrawRectangle(HDC&, const CRect&, int, int, int) {}
@@ -532,28 +532,29 @@ int MRender::SaveBitmapToFile(HBITMAP bitmap, CString path)
     DWORD pixelBytes = rowBytes * static_cast<DWORD>(std::abs(info.bmHeight));
     std::unique_ptr<BYTE[]> pixels(new BYTE[pixelBytes]);
 
-    HDC dc = ::GetDC(nullptr);
-    HPALETTE oldPalette = ::SelectPalette(dc, static_cast<HPALETTE>(::GetStockObject(DEFAULT_PALETTE)), FALSE);
-    ::RealizePalette(dc);
-    ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(std::abs(info.bmHeight)), pixels.get(),
-                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    ::SelectPalette(dc, oldPalette, TRUE);
-    ::RealizePalette(dc);
-    ::ReleaseDC(nullptr, dc);
+    {
+        WindowDc screen(nullptr);
+        HDC dc = screen.get();
+        HPALETTE oldPalette = ::SelectPalette(dc, static_cast<HPALETTE>(::GetStockObject(DEFAULT_PALETTE)), FALSE);
+        ::RealizePalette(dc);
+        ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(std::abs(info.bmHeight)), pixels.get(),
+                    reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+        ::SelectPalette(dc, oldPalette, TRUE);
+        ::RealizePalette(dc);
+    }
     header.biSizeImage = 0;
 
-    HANDLE file = ::CreateFileW(path.GetString(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueHandle file(::CreateFileW(path.GetString(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
         return 0;
     BITMAPFILEHEADER fileHeader = {};
     fileHeader.bfType = 0x4D42;
     fileHeader.bfSize = pixelBytes + 54;
     fileHeader.bfOffBits = 54;
     DWORD written = 0;
-    BOOL ok = ::WriteFile(file, &fileHeader, sizeof(fileHeader), &written, nullptr)
-              && ::WriteFile(file, &header, sizeof(header), &written, nullptr)
-              && ::WriteFile(file, pixels.get(), pixelBytes, &written, nullptr);
-    ::CloseHandle(file);
+    BOOL ok = ::WriteFile(file.get(), &fileHeader, sizeof(fileHeader), &written, nullptr)
+              && ::WriteFile(file.get(), &header, sizeof(header), &written, nullptr)
+              && ::WriteFile(file.get(), pixels.get(), pixelBytes, &written, nullptr);
     return ok ? 1 : 0;
 }

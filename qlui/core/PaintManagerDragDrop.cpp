@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ComObject.h"
+#include "ComPtr.h"
 #include "DropImage.h"
 #include "PackedDib.h"
 #include "ScopedSelect.h"
@@ -187,26 +188,28 @@ void PaintManager::StartDrag()
     ::ReleaseCapture();
     m_bCaptured = FALSE;
 
-    auto* data = new BitmapDataObject(m_hDragBitmap);
-    auto* source = new DropSource;
-    IDragSourceHelper* helper = nullptr;
+    // The objects start with one reference, which the owners take over.
+    ComPtr<IDataObject> data;
+    *data.put() = new BitmapDataObject(m_hDragBitmap);
+    ComPtr<IDropSource> source;
+    *source.put() = new DropSource;
+    ComPtr<IDragSourceHelper> helper;
     if (SUCCEEDED(::CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDragSourceHelper,
-                                     reinterpret_cast<void**>(&helper)))) {
+                                     reinterpret_cast<void**>(helper.put())))) {
         BITMAP info = {};
         ::GetObjectW(m_hDragBitmap, sizeof(info), &info);
+        UniqueGdiObject dragImage(CopyBitmap(m_hDragBitmap));
         SHDRAGIMAGE image = {};
         image.sizeDragImage = {info.bmWidth, info.bmHeight};
         image.ptOffset = {info.bmWidth / 2, info.bmHeight / 2};
-        image.hbmpDragImage = CopyBitmap(m_hDragBitmap);
+        image.hbmpDragImage = static_cast<HBITMAP>(dragImage.get());
         image.crColorKey = ::GetSysColor(COLOR_WINDOW);
-        if (FAILED(helper->InitializeFromBitmap(&image, data)))
-            ::DeleteObject(image.hbmpDragImage);
-        helper->Release();
+        // On success the helper owns the picture.
+        if (SUCCEEDED(helper->InitializeFromBitmap(&image, data.get())))
+            dragImage.release();
     }
     DWORD effect = DROPEFFECT_NONE;
-    ::DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
-    data->Release();
-    source->Release();
+    ::DoDragDrop(data.get(), source.get(), DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
     m_bDragPending = FALSE;
     m_bLButtonDown = FALSE;
     ::ClipCursor(nullptr);
@@ -224,8 +227,8 @@ bool PaintManager::OnDrop(FORMATETC* format, STGMEDIUM& medium, DWORD*)
     LRESULT answer = ::SendMessageW(m_hWndPaint, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get()));
     if (answer != 0) {
         bitmap.release();
-        if (answer != kDropImageKept)
-            ::DeleteObject(reinterpret_cast<HGDIOBJ>(answer));
+        // The window hands back the picture it replaced, which is ours to free.
+        UniqueGdiObject replaced(answer != kDropImageKept ? reinterpret_cast<HGDIOBJ>(answer) : nullptr);
     }
     return true;
 }
