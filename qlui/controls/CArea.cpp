@@ -43,7 +43,8 @@ void CArea::DrawControl(HDC& dc, CRect)
                 graphics.FillRectangle(&brush, 0, 0, w, h);
             }
             CRect whole(0, 0, w, h);
-            MRender::DrawVerticalTransition(m_hMemDC, veilDC.get(), whole, whole, m_nStartTransparent,
+            HDC veilSource = veilDC.get();
+            MRender::DrawVerticalTransition(m_hMemDC, veilSource, whole, whole, m_nStartTransparent,
                                             m_nEndTransparent);
         } else {
             Gdiplus::Graphics graphics(m_hMemDC);

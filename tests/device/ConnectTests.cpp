@@ -60,48 +60,6 @@ protected:
     }
 };
 
-// The main window's stand-in: carries the property and hands its device-change
-// notices to the worker, as the main dialog does.
-class NoticeWindow {
-    // Other test processes look for the first window with this property.
-    CrossProcessLock lock_{L"CaldrisTest.WindowProperty"};
-
-public:
-    explicit NoticeWindow(TestWorker& worker)
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DeviceTestMainWindow";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, &worker);
-        SetPropW(window_, L"Vantrel Glimra", reinterpret_cast<HANDLE>(1));
-    }
-    ~NoticeWindow()
-    {
-        RemovePropW(window_, L"Vantrel Glimra");
-        DestroyWindow(window_);
-    }
-    HWND Handle() const { return window_; }
-    static int notices;
-
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
-    {
-        if (msg == WM_NCCREATE)
-            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* worker = reinterpret_cast<TestWorker*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (msg == WM_DEVICECHANGE && worker != nullptr) {
-            ++notices;
-            worker->OnDeviceChange(wParam, lParam);
-            return TRUE;
-        }
-        return DefWindowProcW(window, msg, wParam, lParam);
-    }
-    HWND window_;
-};
-int NoticeWindow::notices = 0;
-
 SensorSnapshot Record(float cpu)
 {
     SensorSnapshot r;

@@ -4,7 +4,9 @@
 #include <functional>
 #include <string>
 
+#include "DeviceWorker.h"
 #include "HidDeviceManager.h"
+#include "TestLock.h"
 #include "VCoolerControl.h"
 
 // Each test process gets a channel of its own, so tests running side by side
@@ -41,3 +43,50 @@ inline bool PumpUntil(const std::function<bool()>& done)
     }
     return done();
 }
+
+// The main window's stand-in: carries the property other processes look for
+// and hands its device-change notices to the worker, as the main dialog does.
+class NoticeWindow {
+    // Other test processes look for the first window with this property.
+    CrossProcessLock lock_{L"CaldrisTest.WindowProperty"};
+
+public:
+    explicit NoticeWindow(DeviceWorker& worker)
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"DeviceTestMainWindow";
+        RegisterClassW(&wc);
+        window_ = CreateWindowExW(0, wc.lpszClassName, L"main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  wc.hInstance, &worker);
+        SetPropW(window_, L"Vantrel Glimra", reinterpret_cast<HANDLE>(1));
+    }
+    ~NoticeWindow()
+    {
+        RemovePropW(window_, L"Vantrel Glimra");
+        DestroyWindow(window_);
+    }
+    NoticeWindow(const NoticeWindow&) = delete;
+    NoticeWindow& operator=(const NoticeWindow&) = delete;
+
+    HWND Handle() const { return window_; }
+    // Device-change notices handed on since the last reset; UI thread.
+    static inline int notices = 0;
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        if (msg == WM_NCCREATE)
+            SetWindowLongPtrW(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        auto* worker = reinterpret_cast<DeviceWorker*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (msg == WM_DEVICECHANGE && worker != nullptr) {
+            ++notices;
+            worker->OnDeviceChange(wParam, lParam);
+            return TRUE;
+        }
+        return DefWindowProcW(window, msg, wParam, lParam);
+    }
+    HWND window_;
+};

@@ -50,44 +50,6 @@ protected:
     bool ProbeInterface(const wchar_t*) override { return false; }
 };
 
-// The main window's stand-in: hands the cooler's device-change notices to the worker.
-class NoticeWindow {
-    CrossProcessLock lock_{L"CaldrisTest.WindowProperty"};
-
-public:
-    explicit NoticeWindow(UpgradeWorker& worker)
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"UpgradeTestMainWindow";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
-                                  &worker);
-        SetPropW(window_, L"Vantrel Glimra", reinterpret_cast<HANDLE>(1));
-    }
-    ~NoticeWindow()
-    {
-        RemovePropW(window_, L"Vantrel Glimra");
-        DestroyWindow(window_);
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
-    {
-        if (msg == WM_NCCREATE)
-            SetWindowLongPtrW(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* worker = reinterpret_cast<UpgradeWorker*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (msg == WM_DEVICECHANGE && worker != nullptr) {
-            worker->OnDeviceChange(wParam, lParam);
-            return TRUE;
-        }
-        return DefWindowProcW(window, msg, wParam, lParam);
-    }
-    HWND window_;
-};
-
 std::wstring ImagePath()
 {
     wchar_t folder[MAX_PATH];
