@@ -57,9 +57,16 @@ def click_in(window, point):
     subprocess.run(["xdotool", "click", "1"], check=True)
 
 
+def drawn(window):
+    """A new window shows black until its first paint: drawn when most of it is lit."""
+    image = capture_window(window)
+    lit = image.count((0, 0, image.width, image.height), lambda p: max(p) > 60)
+    return lit > image.width * image.height // 2
+
+
 def wait_box(s, what, timeout=30):
     box = wait_for(what, lambda: find_window("MessageBox"), timeout, interval=0.3)
-    time.sleep(0.5)  # drawn
+    wait_for(f"{what} to be drawn", lambda: drawn(box), 15, interval=0.2)
     return box
 
 

@@ -237,6 +237,7 @@ class Session:
         self.firmware = firmware
         self.program_env = dict(self.env, **(program_env or {}))
         self.locks = self.serve = self.program = None
+        self.started_at = None
         self.exit_code = None
 
     # -- running Windows tools
@@ -299,6 +300,7 @@ class Session:
         if self.firmware is not None:
             wait_for("a cooler plugged on the channel", self._plug, 20, interval=0.3)
         self.program_log = open(os.path.join(self.artefacts, "program.log"), "w")
+        self.started_at = time.monotonic()
         self.program = subprocess.Popen([WINE64, os.path.join(self.program_dir, "Vantrel Glimra.exe")],
                                         env=self.program_env,
                                         stdin=subprocess.DEVNULL, stdout=self.program_log,
@@ -365,6 +367,9 @@ class Session:
         """Wine's and the debugger's report of an unhandled exception in program.log."""
         with open(os.path.join(self.artefacts, "program.log"), errors="replace") as f:
             return [line.rstrip() for line in f if CRASH_LINE.match(line)]
+
+    def seconds_since_start(self):
+        return time.monotonic() - self.started_at
 
     # -- the window
 
