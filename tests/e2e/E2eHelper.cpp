@@ -7,6 +7,7 @@
 //   resume        send the resume-from-sleep broadcast to the program's main window
 //   record-launch FILE ARG...  append "parent-image<TAB>args" to FILE: stands
 //                 in for a browser, to see which process started it
+//   menu          print "open" while a popup menu shows, else "closed"
 //   show-box MODE CAPTION TEXT
 //                 show the program's message box as the program would (a
 //                 reference picture for the tests); prints its result
@@ -136,6 +137,26 @@ int RecordLaunch(const wchar_t* file, int argc, wchar_t** argv)
     return 0;
 }
 
+// Whether a popup menu (the system's menu class, atom 32768) shows on the
+// desktop: prints "open" or "closed".
+int MenuState()
+{
+    bool open = false;
+    EnumWindows(
+        [](HWND window, LPARAM found) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (std::wcscmp(name, L"#32768") == 0 && IsWindowVisible(window)) {
+                *reinterpret_cast<bool*>(found) = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&open));
+    std::printf("%s\n", open ? "open" : "closed");
+    return 0;
+}
+
 int ShowBox(int mode, const wchar_t* caption, const wchar_t* text)
 {
     const GdiplusScope gdiplus;
@@ -162,9 +183,11 @@ int wmain(int argc, wchar_t** argv)
         return Resume();
     if (argc >= 3 && std::wcscmp(argv[1], L"record-launch") == 0)
         return RecordLaunch(argv[2], argc - 3, argv + 3);
+    if (argc == 2 && std::wcscmp(argv[1], L"menu") == 0)
+        return MenuState();
     if (argc == 5 && std::wcscmp(argv[1], L"show-box") == 0)
         return ShowBox(_wtoi(argv[2]), argv[3], argv[4]);
     std::fprintf(stderr, "usage: e2e_helper hold | exit-program | work-area | resume | record-launch FILE ARG... | "
-                         "show-box MODE CAPTION TEXT\n");
+                         "menu | show-box MODE CAPTION TEXT\n");
     return 2;
 }

@@ -468,6 +468,9 @@ class Session:
         subprocess.run(["xdotool", "click", str(button)], check=True)
         time.sleep(0.2)
 
+    def menu_open(self):
+        return self.wine(self.helper, "menu").strip() == "open"
+
     def click_menu_item(self, index):
         """Clicks item `index` of the popup menu that opened at the pointer."""
         out = subprocess.run(["xdotool", "getmouselocation", "--shell"], capture_output=True, text=True).stdout

@@ -294,8 +294,9 @@ def close_and_tray(build):
         check_main_page(s.screenshot("after_tray_click"), unit="C", light=True, source="CPU")
 
         # The tray menu's "Exit" ends the program with exit code 0.
+        check(not s.menu_open(), "a menu shows before the right click")
         s.click_tray_icon(button=3)
-        time.sleep(0.8)
+        wait_for("the tray menu", s.menu_open, 10, interval=0.2)
         s.click_menu_item(0)
         code = s.program.wait(timeout=15)
         check(code == 0, f"Exit ended the program with {code}")
