@@ -1,6 +1,7 @@
 #include "D3dkmtSource.h"
 
 #include "ComPtr.h"
+#include "ProcAddress.h"
 
 #include <dxgi.h>
 
@@ -13,11 +14,6 @@ using QueryAdapterInfoFn = LONG(APIENTRY*)(const KmtQueryAdapterInfo*);
 using CloseAdapterFn = LONG(APIENTRY*)(const KmtCloseAdapter*);
 using CreateFactoryFn = HRESULT(WINAPI*)(REFIID, void**);
 
-template <typename Fn>
-Fn Resolve(HMODULE m, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(m, name)));
-}
 
 
 std::string Narrow(const wchar_t* w)
@@ -48,7 +44,7 @@ bool D3dkmtSource::AdapterName(const LUID& luid, std::string& name, bool& integr
 {
     if (!dxgi_)
         dxgi_.reset(LoadLibraryExW(L"dxgi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    const auto create = Resolve<CreateFactoryFn>(dxgi_.get(), "CreateDXGIFactory1");
+    const auto create = ProcAddress<CreateFactoryFn>(dxgi_.get(), "CreateDXGIFactory1");
     if (create == nullptr)
         return false;
     ComPtr<IDXGIFactory1> factory;
@@ -74,9 +70,9 @@ bool D3dkmtSource::AdapterName(const LUID& luid, std::string& name, bool& integr
 int D3dkmtSource::Collect(SensorDeviceSet& out, std::string& status)
 {
     const HMODULE gdi = GetModuleHandleW(L"gdi32.dll");
-    const auto enumAdapters = Resolve<EnumAdapters2Fn>(gdi, "D3DKMTEnumAdapters2");
-    const auto query = Resolve<QueryAdapterInfoFn>(gdi, "D3DKMTQueryAdapterInfo");
-    const auto closeAdapter = Resolve<CloseAdapterFn>(gdi, "D3DKMTCloseAdapter");
+    const auto enumAdapters = ProcAddress<EnumAdapters2Fn>(gdi, "D3DKMTEnumAdapters2");
+    const auto query = ProcAddress<QueryAdapterInfoFn>(gdi, "D3DKMTQueryAdapterInfo");
+    const auto closeAdapter = ProcAddress<CloseAdapterFn>(gdi, "D3DKMTCloseAdapter");
     if (enumAdapters == nullptr || query == nullptr || closeAdapter == nullptr) {
         status = "D3DKMT: not available";
         return 0;

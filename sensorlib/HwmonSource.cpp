@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ProcAddress.h"
 #include "UniqueResource.h"
 
 namespace {
@@ -150,7 +151,7 @@ using DosNameFn = WCHAR*(CDECL*)(const char*);
 std::wstring DosName(const char* unixPath)
 {
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto fn = reinterpret_cast<DosNameFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")));
+    const auto fn = ProcAddress<DosNameFn>(kernel, "wine_get_dos_file_name");
     if (fn == nullptr)
         return {};
     WCHAR* name = fn(unixPath);

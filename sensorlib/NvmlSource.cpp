@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "ProcAddress.h"
+
 namespace {
 using nvmlDevice_t = struct nvmlDevice_st*;
 struct nvmlUtilization_t {
@@ -14,7 +16,7 @@ constexpr int kNvmlTemperatureGpu = 0;
 template <typename Fn>
 bool Resolve(HMODULE m, const char* name, Fn& fn)
 {
-    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(m, name)));
+    fn = ProcAddress<Fn>(m, name);
     return fn != nullptr;
 }
 }  // namespace

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "Paths.h"
+#include "ProcAddress.h"
 #include "SensorTrace.h"
 
 namespace {
@@ -19,9 +20,7 @@ HMODULE LoadSensorLibrary(const std::string& name)
 template <typename Fn>
 Fn Entry(HMODULE module, WORD ordinal)
 {
-    if (module == nullptr)
-        return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
+    return ProcAddress<Fn>(module, MAKEINTRESOURCEA(ordinal));
 }
 }  // namespace
 
