@@ -94,7 +94,7 @@ int D3dkmtSource::Collect(SensorDeviceSet& out, std::string& status)
     }
     adapters.resize(list.count);
 
-    out.BeginSource();
+    out.BeginSource("D3DKMT");
     int added = 0;
     int withTemperature = 0;
     int integratedCount = 0;

@@ -95,7 +95,7 @@ bool HwinfoSource::Parse(const uint8_t* data, size_t size, int64_t nowUnix, Sens
         return false;
     }
 
-    out.BeginSource();
+    out.BeginSource("HWiNFO");
     const bool utf8Sensors = h.sensorSize >= sizeof(HwinfoSensorUtf8);
     std::vector<int> deviceOf(h.sensorCount, -1);
     std::vector<int> classOf(h.sensorCount, kClassOther);

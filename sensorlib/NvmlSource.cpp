@@ -78,7 +78,7 @@ int NvmlSource::Collect(SensorDeviceSet& out, std::string& status)
         if (!Start(status))
             return 0;
     }
-    out.BeginSource();
+    out.BeginSource("NVML");
     unsigned count = 0;
     if (api_->count(&count) != kNvmlSuccess)
         count = 0;
