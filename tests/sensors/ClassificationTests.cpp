@@ -3,6 +3,7 @@
 // readings reach them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -298,13 +299,20 @@ TEST(SensorStatus, FollowsTheOriginOfTheRecordsValues)
     EXPECT_TRUE(gone.sampled);
 }
 
+// The tool's output with plain line ends (its standard output is in text mode).
+ProcessResult Lines(ProcessResult r)
+{
+    r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
+    return r;
+}
+
 // glimra-diag names every source with its state and says where the values the
 // display uses come from, or what to do when there is no CPU source.
 TEST(SensorDiagnostics, SourcesCommandSaysWhereTheDisplayValueComesFrom)
 {
     {
         ScenarioFile f("device \"Intel Core i7-12700K\"\n  temp 0 11 \"CPU Package\" 54.5\n");
-        const ProcessResult r = RunTool(L"glimra-diag.exe", L"sources");
+        const ProcessResult r = Lines(RunTool(L"glimra-diag.exe", L"sources"));
         EXPECT_EQ(r.exitCode, 0u) << r.out;
         EXPECT_NE(r.out.find("Sources, in order of preference:\n  replay: step "), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("The display uses:\n  CPU: 54.5 C from replay (CPU Package)\n"
@@ -313,7 +321,7 @@ TEST(SensorDiagnostics, SourcesCommandSaysWhereTheDisplayValueComesFrom)
             << r.out;
     }
     ScenarioFile f("device \"NVIDIA GeForce RTX 3080\"\n  temp 0 13 \"GPU Temperature\" 41\n");
-    const ProcessResult r = RunTool(L"glimra-diag.exe", L"sources");
+    const ProcessResult r = Lines(RunTool(L"glimra-diag.exe", L"sources"));
     EXPECT_NE(r.out.find(std::string("  CPU: none: ") + kNoCpuSourceAdvice + "\n  GPU: 41.0 C from replay (GPU Temperature)\n"),
               std::string::npos)
         << r.out;

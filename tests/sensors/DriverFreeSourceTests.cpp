@@ -144,9 +144,9 @@ TEST(Aida64Source, ReadsTheSensorValuesText)
     ASSERT_TRUE(block);
     ASSERT_TRUE(Aida64Source::Collect("Intel Core i9-13900K", set, status)) << status;
     EXPECT_EQ(status, "AIDA64: found, 6 readings from 11 values");
-    EXPECT_EQ(DeviceSetLines(set), (Lines{"Board", "  temp 0: 12 Motherboard 31", "  temp 1: 12 CPU 50",
-                                         "Intel Core i9-13900K", "  temp 0: 11 CPU Package 61", "  temp 1: 11 CPU Core #1 50",
-                                         "  temp 2: 11 CPU Core #2 46", "  load 0: 11 CPU Total 1"}));
+    EXPECT_EQ(DeviceSetLines(set), (Lines{"Intel Core i9-13900K", "  temp 0: 11 CPU Package 61", "  temp 1: 11 CPU Core #1 50",
+                                         "  temp 2: 11 CPU Core #2 46", "  load 0: 11 CPU Total 1", "Board",
+                                         "  temp 0: 12 Motherboard 31", "  temp 1: 12 CPU 50"}));
     EXPECT_EQ(SourceOf(set, "CPU Package"), "AIDA64");
 
     // A torn or truncated text yields what is whole, nothing invented.
@@ -329,7 +329,7 @@ TEST(AcpiZones, AZoneThatNeverMovesIsUnknown)
     AcpiZoneSource named(wmi);
     set.Clear();
     named.Collect(set, status, t0);
-    EXPECT_EQ(status, "ACPI thermal zones: found, 2 zones, 2 live, CPU from \\_TZ.CPUZ");
+    EXPECT_EQ(status, "ACPI thermal zones: found, 2 zones, 2 live, CPU from _TZ.CPUZ");
 }
 
 // What the program's rules make of the new sources' readings, alone and

@@ -375,7 +375,8 @@ TEST(TrayTooltipText, SaysTheShownValueAndItsSourceOrWhatToDo)
     const SensorStatus nvml{true, 0.0f, 52.2f, 0.0f, {}, {"NVML", "GPU Temperature"}};
     const SensorStatus integrated{true, 45.7f, 0.0f, 38.0f, {"Core Temp", "CPU Package"}, {"D3DKMT", "GPU Temperature"}};
     const SensorStatus unnamed{true, 45.0f, 0.0f, 0.0f, {"", "CPU Package"}, {}};
-    const SensorStatus nothing{true};
+    SensorStatus nothing;  // a pass ran and found nothing
+    nothing.sampled = true;
     struct Case {
         const char* name;
         SensorStatus status;
@@ -417,7 +418,9 @@ TEST_F(Tray, TooltipFollowsTheSamplerAndChangesOnlyWithItsText)
     EXPECT_TRUE(ShellHasTrayRecord(tray_.Data()));
 
     // The source went away: the tooltip says what to do.
-    board.Publish({true});
+    SensorStatus none;
+    none.sampled = true;
+    board.Publish(none);
     EXPECT_TRUE(tray_.RefreshTooltip());
     EXPECT_EQ(std::wstring(tray_.Data().szTip), std::wstring(L"Vantrel Glimra\n") + TrayTooltip::kNoCpu);
     // The icon added anew (timer 200) keeps the text.
