@@ -109,7 +109,7 @@ int WmiHardwareMonitorSource::Collect(SensorDeviceSet& out, std::string& status,
             unnamed = unnamed || !named;
         }
         std::string why;
-        if (answered_ && unnamed && namespace_.Select(L"SELECT Identifier, Name FROM Hardware", {L"Identifier", L"Name"}, rows, why, now)) {
+        if (answered_ && unnamed && namespace_.Select(L"SELECT Identifier, Name FROM Hardware", {L"Identifier", L"Name"}, rows, why, now, true)) {
             hardware_.clear();
             for (const WmiRow& r : rows)
                 hardware_.push_back({Text(r, 0), Text(r, 1)});
@@ -117,6 +117,10 @@ int WmiHardwareMonitorSource::Collect(SensorDeviceSet& out, std::string& status,
     }
     if (!answered_) {
         status = sourceName_ + ": " + why_;
+        return 0;
+    }
+    if (sensors_.empty()) {
+        status = sourceName_ + ": not running, its namespace is empty";
         return 0;
     }
     const int taken = Map(sensors_, hardware_, sourceName_, out);

@@ -67,7 +67,9 @@ bool ConnectionLost(HRESULT hr)
 
 std::string WmiNamespace::Explain(HRESULT hr)
 {
-    if (hr == Wbem(WBEM_E_INVALID_NAMESPACE) || hr == Wbem(WBEM_E_INVALID_CLASS) || hr == Wbem(WBEM_E_NOT_FOUND))
+    // A namespace left behind by a program that ended has no provider any more.
+    if (hr == Wbem(WBEM_E_INVALID_NAMESPACE) || hr == Wbem(WBEM_E_INVALID_CLASS) || hr == Wbem(WBEM_E_NOT_FOUND) ||
+        hr == Wbem(WBEM_E_PROVIDER_NOT_FOUND) || hr == Wbem(WBEM_E_PROVIDER_LOAD_FAILURE))
         return "not running";
     if (hr == Wbem(WBEM_E_ACCESS_DENIED) || hr == E_ACCESSDENIED)
         return "refused, access denied";
@@ -81,7 +83,7 @@ std::string WmiNamespace::Explain(HRESULT hr)
 }
 
 bool WmiNamespace::Select(const wchar_t* wql, const std::vector<const wchar_t*>& properties, std::vector<WmiRow>& rows,
-                          std::string& why, ULONGLONG now)
+                          std::string& why, ULONGLONG now, bool optional)
 {
     rows.clear();
     if (!services_) {
@@ -100,6 +102,23 @@ bool WmiNamespace::Select(const wchar_t* wql, const std::vector<const wchar_t*>&
         }
     }
 
+    if (queryFailed_ && now - queryFailedAt_ < kRetryMs) {
+        why = queryWhy_;
+        return false;
+    }
+    queryFailed_ = false;
+    const bool answered = Query(wql, properties, rows, why);
+    if (!answered && services_ && !optional) {
+        queryFailed_ = true;
+        queryFailedAt_ = now;
+        queryWhy_ = why;
+    }
+    return answered;
+}
+
+bool WmiNamespace::Query(const wchar_t* wql, const std::vector<const wchar_t*>& properties, std::vector<WmiRow>& rows,
+                         std::string& why)
+{
     const UniqueBstr language = MakeBstr(L"WQL");
     const UniqueBstr query = MakeBstr(wql);
     ComPtr<IEnumWbemClassObject> objects;

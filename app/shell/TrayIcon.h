@@ -26,7 +26,7 @@ public:
     static constexpr WORD kWindowIconResource = 107;
     // The tooltip follows the sampler's status: looked at this often (the
     // sampler passes every 2 s), changed only when its text changes.
-    static constexpr UINT_PTR kTooltipTimerId = 201;
+    static constexpr UINT_PTR kTooltipTimerId = 202;
     static constexpr UINT kTooltipPeriodMs = 1000;
 
     // Registers the window for device-change notices (the cooler's hot-plug).
@@ -57,7 +57,7 @@ public:
     // Marks the window, adds the icon, starts timer 200, sets the window icon,
     // switches the input method off and registers for device-change notices.
     void SetupTray(HWND window);
-    // Timer 200: icon removed and added anew, window placed again. Timer 201:
+    // Timer 200: icon removed and added anew, window placed again. Timer 202:
     // the tooltip follows the status. False for other ids.
     bool OnTimer(UINT_PTR id);
     // Builds the tooltip from the status and the display choice; NIM_MODIFY

@@ -324,6 +324,19 @@ TEST(AcpiZones, AZoneThatNeverMovesIsUnknown)
     EXPECT_EQ(laptop.Collect(set, status, t0 + AcpiZoneSource::kStaticAfterMs + 2000), 2);
     EXPECT_EQ(SourceOf(set, "CPU"), "ACPI thermal zone");
 
+    // Desktops without zones refuse the class; it is asked again only after a while.
+    auto refusing = std::make_shared<FakeNamespace>();
+    refusing->failQueries = WBEM_E_NOT_SUPPORTED;
+    FakeWmiConnector desktop({{L"root\\WMI", refusing}});
+    AcpiZoneSource none(desktop);
+    set.Clear();
+    EXPECT_EQ(none.Collect(set, status, t0), 0);
+    EXPECT_EQ(status, "ACPI thermal zones: refused, not supported by this system's WMI");
+    none.Collect(set, status, t0 + 2000);
+    EXPECT_EQ(refusing->queries, 1);
+    none.Collect(set, status, t0 + WmiNamespace::kRetryMs);
+    EXPECT_EQ(refusing->queries, 2);
+
     // A zone named after the CPU is preferred over a warmer one.
     acpi->classes[L"MSAcpi_ThermalZoneTemperature"] = {Zone(L"\\_TZ.THRM_0", 3332), Zone(L"\\_TZ.CPUZ_0", 3232)};
     AcpiZoneSource named(wmi);
