@@ -21,7 +21,7 @@ void ExitProcessNow(UINT exitCode)
 // switches, so the stored value is the one the cooler follows.
 TrayTooltip::Choice StoredDisplayChoice()
 {
-    return {ReadRegValue(kDeviceTypeValue), ReadRegValue(kTempeTypeValue)};
+    return {PeekRegValue(kDeviceTypeValue), PeekRegValue(kTempeTypeValue)};
 }
 
 }  // namespace
