@@ -14,7 +14,6 @@ std::wstring SettingsKeyPath()
     return std::wstring(L"SOFTWARE\\") + kProductName;
 }
 
-
 // The leading number of a value under an open key, 0 on any failure.
 int NumberOf(HKEY key, const wchar_t* name)
 {
