@@ -115,7 +115,7 @@ int D3dkmtSource::Collect(SensorDeviceSet& out, std::string& status)
         integratedCount += integrated;
         added += out.Add(out.OpenDevice(name), kKindTemperature, kClassGpu, "GPU Temperature", celsius);
     }
-    status = "D3DKMT: " + std::to_string(adapters.size()) + " adapters, " + std::to_string(withTemperature) +
+    status = "D3DKMT: found, " + std::to_string(adapters.size()) + " adapters, " + std::to_string(withTemperature) +
              " with temperature (" + std::to_string(integratedCount) + " integrated)";
     return added;
 }
