@@ -68,7 +68,7 @@ int CpuLoadSource::Collect(SensorDeviceSet& out, std::string& status)
         status = "CPU load: waiting for a second sample";
         return 0;
     }
-    out.BeginSource();
+    out.BeginSource("Windows");
     status = "CPU load: from system times";
     return out.Add(out.OpenDevice(name_), kKindLoad, kClassCpu, "CPU Total", percent_);
 }

@@ -90,7 +90,7 @@ int D3dkmtSource::Collect(SensorDeviceSet& out, std::string& status)
     }
     adapters.resize(list.count);
 
-    out.BeginSource();
+    out.BeginSource("D3DKMT");
     int added = 0;
     int withTemperature = 0;
     int integratedCount = 0;
@@ -111,7 +111,7 @@ int D3dkmtSource::Collect(SensorDeviceSet& out, std::string& status)
         integratedCount += integrated;
         added += out.Add(out.OpenDevice(name), kKindTemperature, kClassGpu, "GPU Temperature", celsius);
     }
-    status = "D3DKMT: " + std::to_string(adapters.size()) + " adapters, " + std::to_string(withTemperature) +
+    status = "D3DKMT: found, " + std::to_string(adapters.size()) + " adapters, " + std::to_string(withTemperature) +
              " with temperature (" + std::to_string(integratedCount) + " integrated)";
     return added;
 }

@@ -66,36 +66,36 @@ bool HwinfoSource::Parse(const uint8_t* data, size_t size, int64_t nowUnix, Sens
 {
     HwinfoHeader h{};
     if (data == nullptr || size < offsetof(HwinfoHeader, pollingPeriodMs)) {
-        status = "HWiNFO: block too small";
+        status = "HWiNFO: refused, block too small";
         return false;
     }
     std::memcpy(&h, data, size < sizeof h ? offsetof(HwinfoHeader, pollingPeriodMs) : sizeof h);
     if (h.signature == kHwinfoDead) {
-        status = "HWiNFO: sharing stopped (DEAD)";
+        status = "HWiNFO: not running, sharing stopped (DEAD)";
         return false;
     }
     if (h.signature != kHwinfoActive) {
-        status = "HWiNFO: unknown signature";
+        status = "HWiNFO: refused, unknown signature";
         return false;
     }
     const int64_t period = (h.version >= 2 && h.pollingPeriodMs > 0 && h.pollingPeriodMs < 600000) ? h.pollingPeriodMs / 1000 + 1 : 2;
     if (nowUnix - h.pollTime > 10 + 5 * period) {
-        status = "HWiNFO: block is stale";
+        status = "HWiNFO: not running, block is stale";
         return false;
     }
     if (h.sensorSize < sizeof(HwinfoSensor) || h.readingSize < sizeof(HwinfoReading)) {
-        status = "HWiNFO: element sizes too small";
+        status = "HWiNFO: refused, element sizes too small";
         return false;
     }
     auto fits = [size](uint64_t offset, uint64_t elemSize, uint64_t count) {
         return offset <= size && elemSize * count <= size - offset;
     };
     if (!fits(h.sensorOffset, h.sensorSize, h.sensorCount) || !fits(h.readingOffset, h.readingSize, h.readingCount)) {
-        status = "HWiNFO: sections run past the block";
+        status = "HWiNFO: refused, sections run past the block";
         return false;
     }
 
-    out.BeginSource();
+    out.BeginSource("HWiNFO");
     const bool utf8Sensors = h.sensorSize >= sizeof(HwinfoSensorUtf8);
     std::vector<int> deviceOf(h.sensorCount, -1);
     std::vector<int> classOf(h.sensorCount, kClassOther);
@@ -143,7 +143,7 @@ bool HwinfoSource::Parse(const uint8_t* data, size_t size, int64_t nowUnix, Sens
         if (out.Add(deviceOf[r.sensorIndex], static_cast<int>(r.type), classOf[r.sensorIndex], label, value))
             ++taken;
     }
-    status = "HWiNFO: " + std::to_string(taken) + " readings from " + std::to_string(h.sensorCount) + " sensors";
+    status = "HWiNFO: found, " + std::to_string(taken) + " readings from " + std::to_string(h.sensorCount) + " sensors";
     return true;
 }
 
@@ -156,12 +156,12 @@ bool HwinfoSource::Collect(SensorDeviceSet& out, std::string& status)
     }
     UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
     if (!view) {
-        status = "HWiNFO: cannot map the block";
+        status = "HWiNFO: refused, cannot map the block";
         return false;
     }
     MEMORY_BASIC_INFORMATION info{};
     if (VirtualQuery(view.get(), &info, sizeof info) == 0) {
-        status = "HWiNFO: cannot size the block";
+        status = "HWiNFO: refused, cannot size the block";
         return false;
     }
     // HWiNFO rewrites the block while we read; work on a private copy.

@@ -94,7 +94,7 @@ std::string CardName(const std::wstring& chip)
 
 int HwmonSource::Scan(const std::wstring& hwmonDir, const Names& names, SensorDeviceSet& out)
 {
-    out.BeginSource();
+    out.BeginSource("hwmon");
     int added = 0;
     const std::string cpuName = names.cpu.empty() ? "CPU" : names.cpu;
     const std::string boardName = names.board.empty() ? "Motherboard" : names.board;

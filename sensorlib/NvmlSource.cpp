@@ -54,14 +54,14 @@ bool NvmlSource::Start(std::string& status)
         !Resolve(m, "nvmlDeviceGetCount_v2", api.count) || !Resolve(m, "nvmlDeviceGetHandleByIndex_v2", api.handle) ||
         !Resolve(m, "nvmlDeviceGetName", api.name) || !Resolve(m, "nvmlDeviceGetTemperature", api.temperature) ||
         !Resolve(m, "nvmlDeviceGetUtilizationRates", api.utilization)) {
-        startStatus_ = "NVML: entry points missing";
+        startStatus_ = "NVML: refused, entry points missing";
         status = startStatus_;
         module_.reset();
         return false;
     }
     const int rc = api.init();
     if (rc != kNvmlSuccess) {
-        startStatus_ = "NVML: init failed (" + std::to_string(rc) + ")";
+        startStatus_ = "NVML: refused, init failed (" + std::to_string(rc) + ")";
         status = startStatus_;
         module_.reset();
         return false;
@@ -80,7 +80,7 @@ int NvmlSource::Collect(SensorDeviceSet& out, std::string& status)
         if (!Start(status))
             return 0;
     }
-    out.BeginSource();
+    out.BeginSource("NVML");
     unsigned count = 0;
     if (api_->count(&count) != kNvmlSuccess)
         count = 0;
@@ -98,6 +98,6 @@ int NvmlSource::Collect(SensorDeviceSet& out, std::string& status)
         if (api_->utilization(dev, &u) == kNvmlSuccess)
             added += out.Add(device, kKindLoad, kClassGpu, "GPU Utilization", u.gpu);
     }
-    status = "NVML: " + std::to_string(count) + " GPUs";
+    status = "NVML: found, " + std::to_string(count) + " GPUs";
     return added;
 }

@@ -200,6 +200,7 @@ void ReplayScenario::Fill(size_t step, SensorDeviceSet& out) const
             v.hwClass = r.hwClass;
             v.label = r.label;
             v.value = s.value;
+            v.source = "replay";
             out.Put(device, r.kind, r.index, v);
         }
     }

@@ -7,9 +7,10 @@ std::vector<SensorValue>& Slots(SensorDevice& d, int kind)
 }
 }
 
-void SensorDeviceSet::BeginSource()
+void SensorDeviceSet::BeginSource(std::string source)
 {
     seenInSource_.clear();
+    source_ = std::move(source);
 }
 
 int SensorDeviceSet::OpenDevice(const std::string& name)
@@ -65,7 +66,7 @@ bool SensorDeviceSet::Add(int device, int kind, int hwClass, const std::string& 
     auto& slots = Slots(devices_[device], kind);
     if (slots.size() >= kMaxReadingIndex)
         return false;
-    slots.push_back(SensorValue{true, true, hwClass, label, value});
+    slots.push_back(SensorValue{true, true, hwClass, label, value, source_});
     return true;
 }
 
@@ -95,8 +96,24 @@ const SensorValue* SensorDeviceSet::Find(int kind, int device, int index) const
     return &slots[index];
 }
 
+bool SensorDeviceSet::HasCpuTemperature() const
+{
+    for (const auto& d : devices_) {
+        for (const auto& v : d.temps) {
+            if (!v.present || !v.valid)
+                continue;
+            if (v.hwClass == kClassCpu)
+                return true;
+            if (v.hwClass == kClassBoard && (v.label == "CPU" || v.label.find("CPU Package") != std::string::npos))
+                return true;
+        }
+    }
+    return false;
+}
+
 void SensorDeviceSet::Clear()
 {
     devices_.clear();
     seenInSource_.clear();
+    source_.clear();
 }

@@ -19,6 +19,7 @@ struct SensorValue {
     int hwClass = 0;
     std::string label;
     double value = 0.0;
+    std::string source;  // the data source that delivered it ("HWiNFO", "Core Temp", ...)
 };
 
 struct SensorDevice {
@@ -35,8 +36,9 @@ struct SensorDevice {
 // CPU-wide readings (class 11) are kept once for the whole machine.
 class SensorDeviceSet {
 public:
-    // Starts the next source: occurrence counting for device names restarts.
-    void BeginSource();
+    // Starts the next source: occurrence counting for device names restarts, and
+    // the readings it adds carry its name.
+    void BeginSource(std::string source = {});
     // The device for the next physical device of this name in the current source.
     int OpenDevice(const std::string& name);
     // Appends a reading at the device's next free index of that kind. False when
@@ -50,6 +52,9 @@ public:
 
     const std::vector<SensorDevice>& Devices() const { return devices_; }
     const SensorValue* Find(int kind, int device, int index) const;
+    // Whether a temperature the program would take as the CPU's is already
+    // here: any CPU-class reading, or a board "CPU" / "CPU Package" one.
+    bool HasCpuTemperature() const;
     void Clear();
 
 private:
@@ -57,4 +62,5 @@ private:
 
     std::vector<SensorDevice> devices_;
     std::vector<std::pair<std::string, int>> seenInSource_;  // name, occurrences so far
+    std::string source_;
 };

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "Aida64Source.h"
+#include "CoreTempSource.h"
 #include "HwinfoSource.h"
 #include "HwmonSource.h"
 
@@ -14,6 +16,15 @@ int CopyOut(const std::string& text, char* buffer, int size)
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
     return static_cast<int>(n);
+}
+
+SensorHub::SensorHub(bool replayAllowed, std::unique_ptr<WmiConnector> wmi)
+    : replayAllowed_(replayAllowed),
+      wmi_(std::move(wmi)),
+      libreHardwareMonitor_(*wmi_, L"root\\LibreHardwareMonitor", "LibreHardwareMonitor"),
+      openHardwareMonitor_(*wmi_, L"root\\OpenHardwareMonitor", "OpenHardwareMonitor"),
+      acpiZones_(*wmi_)
+{
 }
 
 int SensorHub::Initialise(int interfaceVersion)
@@ -107,9 +118,23 @@ void SensorHub::RefreshMachine()
         hostChecked_ = true;
         hwmonDir_ = HwmonSource::HostHwmonDir();
         boardName_ = HwmonSource::HostBoardName();
+        processorName_ = CpuLoadSource::ProcessorName();
     }
+    // In order of preference: a reading an earlier source delivered is not
+    // taken again from a later one.
+    const ULONGLONG now = GetTickCount64();
     std::string status;
     HwinfoSource::Collect(devices_, status);
+    description_ += status + "\n";
+    CoreTempSource::Collect(devices_, status);
+    description_ += status + "\n";
+    Aida64Source::Collect(processorName_, devices_, status);
+    description_ += status + "\n";
+    libreHardwareMonitor_.Collect(devices_, status, now);
+    description_ += status + "\n";
+    openHardwareMonitor_.Collect(devices_, status, now);
+    description_ += status + "\n";
+    acpiZones_.Collect(devices_, status, now);
     description_ += status + "\n";
     nvml_.Collect(devices_, status);
     description_ += status + "\n";
@@ -147,6 +172,7 @@ int SensorHub::Read(int kind, int device, int index, SensorRecord* record) const
     record->value = v->value;
     record->hwClass = v->hwClass;
     CopyOut(v->label, record->label, sizeof record->label);
+    CopyOut(v->source, record->source, sizeof record->source);
     return 1;
 }
 

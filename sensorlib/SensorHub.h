@@ -5,24 +5,29 @@
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
+#include "AcpiZoneSource.h"
 #include "CpuLoadSource.h"
 #include "D3dkmtSource.h"
 #include "NvmlSource.h"
 #include "ReplayScenario.h"
 #include "SensorDeviceSet.h"
+#include "WmiConnector.h"
+#include "WmiHardwareMonitorSource.h"
 
 // The reading record a caller passes to the read entry point (464 bytes).
 struct SensorRecord {
     int32_t valid;
     int32_t reserved0;
     double value;
-    uint8_t reserved1[32];
+    char source[32];  // the data source, terminated; the program reads it when it is not empty
     int32_t hwClass;
     uint8_t reserved2[276];
     char label[136];
 };
 static_assert(sizeof(SensorRecord) == 464);
-static_assert(offsetof(SensorRecord, value) == 8 && offsetof(SensorRecord, hwClass) == 48 && offsetof(SensorRecord, label) == 328);
+static_assert(offsetof(SensorRecord, value) == 8 && offsetof(SensorRecord, source) == 16 && offsetof(SensorRecord, hwClass) == 48 && offsetof(SensorRecord, label) == 328);
 
 // Environment variable naming a replay file; when set, the test and demo build
 // of the library serves that scenario instead of the machine's sensors. The
@@ -34,7 +39,8 @@ inline constexpr wchar_t kReplayVariable[] = L"GLIMRA_SENSOR_REPLAY";
 // last refresh and the data sources. The entry points serialise calls.
 class SensorHub {
 public:
-    explicit SensorHub(bool replayAllowed) : replayAllowed_(replayAllowed) {}
+    // wmi: where the WMI sources connect (the system's WMI unless a test gives another).
+    explicit SensorHub(bool replayAllowed, std::unique_ptr<WmiConnector> wmi = MakeSystemWmiConnector());
 
     int Initialise(int interfaceVersion);
     // The devices known now. Picks up a changed replay file, and looks at the
@@ -74,11 +80,16 @@ private:
     ReplayScenario replay_;
     size_t replayStep_ = 0;
 
+    std::unique_ptr<WmiConnector> wmi_;
+    WmiHardwareMonitorSource libreHardwareMonitor_;
+    WmiHardwareMonitorSource openHardwareMonitor_;
+    AcpiZoneSource acpiZones_;
     NvmlSource nvml_;
     D3dkmtSource d3dkmt_;
     CpuLoadSource cpuLoad_;
     std::wstring hwmonDir_;
     std::string boardName_;
+    std::string processorName_;
     bool hostChecked_ = false;
     bool machineSampled_ = false;
     bool showingReplay_ = false;

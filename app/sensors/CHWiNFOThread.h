@@ -3,6 +3,7 @@
 #include "SensorBinding.h"
 #include "SensorSnapshot.h"
 #include "SensorStaleness.h"
+#include "SensorStatus.h"
 
 class SensorTrace;
 
@@ -15,11 +16,13 @@ public:
 
     // snapshot: not owned; a pass writes into the record it points to once the
     // record is mapped (and only computes while it is null).
+    // status: where each pass's status is published (the process's board unless given).
     explicit CHWiNFOThread(const SensorSnapshotSlot& snapshot);
-    CHWiNFOThread(const SensorSnapshotSlot& snapshot, SensorTrace& trace);
+    CHWiNFOThread(const SensorSnapshotSlot& snapshot, SensorTrace& trace, SensorStatusBoard& status = ProcessSensorStatus());
     ~CHWiNFOThread() override;
 
-    // One sampling pass; values it stopped finding age out. Sampling thread.
+    // One sampling pass; values it stopped finding age out; the status board
+    // learns what the record holds and from where. Sampling thread.
     void Run() override;
 
     SensorLibraryBinding& Binding() { return binding_; }
@@ -29,4 +32,6 @@ private:
     SensorTrace& trace_;
     SensorLibraryBinding binding_;
     SensorStaleness staleness_;
+    SensorStatusBoard& board_;
+    SensorStatus status_;
 };

@@ -16,22 +16,31 @@ bool LabelOrNameContains(std::string_view label, std::string_view name, std::str
     return Contains(label, part) || Contains(name, part);
 }
 
-void TakeLast(SensorCandidate& c, float v)
+// One reading as the rules see it.
+struct Seen {
+    float value;
+    std::string_view label;
+    std::string_view source;
+};
+
+void TakeLast(SensorCandidate& c, const Seen& r)
 {
     c.found = true;
-    c.value = v;
+    c.value = r.value;
+    c.label = r.label;
+    c.source = r.source;
 }
 
-void TakeFirst(SensorCandidate& c, float v)
+void TakeFirst(SensorCandidate& c, const Seen& r)
 {
     if (!c.found)
-        TakeLast(c, v);
+        TakeLast(c, r);
 }
 
-void TakeHighest(SensorCandidate& c, float v)
+void TakeHighest(SensorCandidate& c, const Seen& r)
 {
-    if (!c.found || v > c.value)
-        TakeLast(c, v);
+    if (!c.found || r.value > c.value)
+        TakeLast(c, r);
 }
 
 std::string Printf(const char* format, std::string_view a, std::string_view b, double value, int hwClass)
@@ -60,40 +69,53 @@ bool SensorClassifier::IsDedicatedGpu(std::string_view name)
 }
 
 void SensorClassifier::ApplyTemperature(SensorCandidates& c, int hwClass, std::string_view label,
-                                        std::string_view name, float value)
+                                        std::string_view name, float value, std::string_view source)
 {
+    const Seen r{value, label, source};
     switch (hwClass) {
     case 11:
         if (LabelOrNameContains(label, name, "CPU Package"))
-            TakeLast(c.cpuPackage11, value);
+            TakeLast(c.cpuPackage11, r);
         if (label == "CPU (Tctl/Tdie)")
-            TakeLast(c.cpuTctl, value);
+            TakeLast(c.cpuTctl, r);
         break;
     case 12:
         if (LabelOrNameContains(label, name, "CPU Package"))
-            TakeLast(c.cpuPackage12, value);
+            TakeLast(c.cpuPackage12, r);
         if (label == "CPU")
-            TakeLast(c.cpuLabel, value);
+            TakeLast(c.cpuLabel, r);
         if (LabelOrNameContains(label, name, "Motherboard"))
-            TakeFirst(c.board, value);
+            TakeFirst(c.board, r);
         break;
     case 13:
         if (LabelOrNameContains(label, name, "GPU Temperature"))
-            TakeHighest(IsDedicatedGpu(name) ? c.dedicatedGpu : c.integratedGpu, value);
+            TakeHighest(IsDedicatedGpu(name) ? c.dedicatedGpu : c.integratedGpu, r);
         break;
     default:
         break;
     }
 }
 
-void SensorClassifier::WriteSnapshot(const SensorCandidates& c, SensorSnapshot& s)
+const SensorCandidate* SensorClassifier::CpuChoice(const SensorCandidates& c)
 {
     for (const SensorCandidate* cpu : {&c.cpuPackage11, &c.cpuPackage12, &c.cpuTctl, &c.cpuLabel}) {
-        if (cpu->found) {
-            s.cpuTemperature = cpu->value;
-            break;
-        }
+        if (cpu->found)
+            return cpu;
     }
+    return nullptr;
+}
+
+const SensorCandidate* SensorClassifier::GpuChoice(const SensorCandidates& c)
+{
+    if (c.dedicatedGpu.found)
+        return &c.dedicatedGpu;
+    return c.integratedGpu.found ? &c.integratedGpu : nullptr;
+}
+
+void SensorClassifier::WriteSnapshot(const SensorCandidates& c, SensorSnapshot& s)
+{
+    if (const SensorCandidate* cpu = CpuChoice(c))
+        s.cpuTemperature = cpu->value;
     if (c.dedicatedGpu.found) {
         s.gpuTemperature = c.dedicatedGpu.value;
         s.igpuTemperature = 0.0f;

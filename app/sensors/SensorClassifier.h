@@ -5,10 +5,12 @@
 
 struct SensorSnapshot;
 
-// One candidate value of a sampling pass.
+// One candidate value of a sampling pass, with where it came from.
 struct SensorCandidate {
     bool found = false;
     float value = 0.0f;
+    std::string source;  // the library's data source; empty when it did not say
+    std::string label;
 };
 
 // The working state of one pass: which readings matched which rule.
@@ -31,7 +33,12 @@ public:
 
     // Applies one valid temperature reading (kind 1) of the given class.
     static void ApplyTemperature(SensorCandidates& c, int hwClass, std::string_view label,
-                                 std::string_view deviceName, float value);
+                                 std::string_view deviceName, float value, std::string_view source = {});
+
+    // The candidate the record's CPU value comes from (by precedence), null when none.
+    static const SensorCandidate* CpuChoice(const SensorCandidates& c);
+    // The dedicated GPU's candidate, else the integrated one's; null when neither.
+    static const SensorCandidate* GpuChoice(const SensorCandidates& c);
 
     // Writes a pass's results into the record: the CPU value by precedence, the GPU
     // pair (clearing the other kind), the board; values not found stay as they were.

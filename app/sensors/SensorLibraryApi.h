@@ -32,13 +32,14 @@ struct SensorReadingRecord {
     int32_t valid;            // nonzero when the reading is valid
     uint8_t reserved0[4];
     double value;             // Celsius (kind 1) or percent (kind 7)
-    uint8_t reserved1[32];
+    char source[32];          // the library's data source ("HWiNFO"); zero from libraries that do not name it
     int32_t hwClass;          // 11, 12 and 13 are acted upon
     uint8_t reserved2[276];
     char label[136];          // single-byte text, terminated only if it fits
 };
 static_assert(sizeof(SensorReadingRecord) == 464);
 static_assert(offsetof(SensorReadingRecord, value) == 8);
+static_assert(offsetof(SensorReadingRecord, source) == 16);
 static_assert(offsetof(SensorReadingRecord, hwClass) == 48);
 static_assert(offsetof(SensorReadingRecord, label) == 328);
 

@@ -49,7 +49,8 @@ SensorPassResult SampleSensors(SensorLibraryBinding& b, SensorSnapshot* snapshot
                 const std::string_view label = Bounded(record.label, sizeof record.label);
                 if (observer != nullptr)
                     observer->OnReading(device, kSensorKindTemperature, index, record.hwClass, label, record.value);
-                SensorClassifier::ApplyTemperature(c, record.hwClass, label, name, static_cast<float>(record.value));
+                SensorClassifier::ApplyTemperature(c, record.hwClass, label, name, static_cast<float>(record.value),
+                                                   Bounded(record.source, sizeof record.source));
             }
             // The load read reuses the record as it stands.
             if (b.readReading(kSensorKindLoad, device, index, &record) && record.valid) {

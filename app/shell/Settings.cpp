@@ -14,6 +14,20 @@ std::wstring SettingsKeyPath()
     return std::wstring(L"SOFTWARE\\") + kProductName;
 }
 
+// The leading number of a value under an open key, 0 on any failure.
+int NumberOf(HKEY key, const wchar_t* name)
+{
+    // 512 bytes, of which the query may fill at most 255: the string always
+    // ends inside the buffer, whatever type or length the stored value has.
+    wchar_t buffer[256] = {};
+    DWORD size = 255;
+    const LSTATUS rc = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    buffer[255] = L'\0';
+    // A value too long for the buffer leaves its contents undefined: read it as 0.
+    if (rc != ERROR_SUCCESS)
+        return 0;
+    return _wtoi(buffer);
+}
 }  // namespace
 
 int ReadRegValue(const wchar_t* name)
@@ -29,17 +43,15 @@ int ReadRegValue(const wchar_t* name)
     }
     if (rc != ERROR_SUCCESS)
         return 0;
+    return NumberOf(key.get(), name);
+}
 
-    // 512 bytes, of which the query may fill at most 255: the string always
-    // ends inside the buffer, whatever type or length the stored value has.
-    wchar_t buffer[256] = {};
-    DWORD size = 255;
-    rc = RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-    buffer[255] = L'\0';
-    // A value too long for the buffer leaves its contents undefined: read it as 0.
-    if (rc != ERROR_SUCCESS)
+int PeekRegValue(const wchar_t* name)
+{
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKeyPath().c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return 0;
-    return _wtoi(buffer);
+    return NumberOf(key.get(), name);
 }
 
 void WriteRegValue(const wchar_t* name, const wchar_t* data)

@@ -11,6 +11,8 @@ inline constexpr wchar_t kTempeTypeValue[] = L"tempe_type";
 // The value's number (leading digits of the string), 0 on any failure. Creates
 // the key when it does not exist yet (and then returns 0).
 int ReadRegValue(const wchar_t* name);
+// The same number, read only: nothing is created or changed.
+int PeekRegValue(const wchar_t* name);
 // Stores data as REG_SZ; silently does nothing when the key cannot be opened.
 void WriteRegValue(const wchar_t* name, const wchar_t* data);
 

@@ -5,8 +5,9 @@
 #include "AppEntry.h"
 #include "MRender.h"
 #include "Paths.h"
-#include "SkinPath.h"
 #include "ProductName.h"
+#include "Settings.h"
+#include "SkinPath.h"
 #include "UniqueResource.h"
 
 namespace {
@@ -16,12 +17,22 @@ void ExitProcessNow(UINT exitCode)
     ExitProcess(exitCode);
 }
 
+// The choice as stored: the main window writes it at once when the user
+// switches, so the stored value is the one the cooler follows.
+TrayTooltip::Choice StoredDisplayChoice()
+{
+    return {PeekRegValue(kDeviceTypeValue), PeekRegValue(kTempeTypeValue)};
+}
+
 }  // namespace
 
 TrayIcon::TrayIcon(const std::atomic<bool>& firmwareUpgrading, DeviceNoticeRegistrar registrar)
     : firmwareUpgrading_(firmwareUpgrading),
       registrar_(registrar),
       exit_(ExitProcessNow),
+      board_(&ProcessSensorStatus()),
+      choice_(StoredDisplayChoice),
+      tip_(kProductName),
       iconPath_(GetSkinsPath() + L"Caldris.ico")
 {
     ZeroMemory(&trayData, sizeof(trayData));
@@ -39,6 +50,7 @@ void TrayIcon::SetupTray(HWND window)
     SetPropW(window_, kProductName, reinterpret_cast<HANDLE>(1));
     AddIcon();
     SetTimer(window_, kReAddTimerId, kReAddDelayMs, nullptr);
+    SetTimer(window_, kTooltipTimerId, kTooltipPeriodMs, nullptr);
 
     // Shared icons belong to the system; nothing to free.
     const HINSTANCE module = GetModuleHandleW(nullptr);
@@ -67,7 +79,7 @@ void TrayIcon::AddIcon()
     trayData.uCallbackMessage = kCallbackMessage;
     icon_.reset(MRender::LoadIconFromFile(iconPath_.c_str()));
     trayData.hIcon = icon_.get();
-    lstrcpynW(trayData.szTip, kProductName, ARRAYSIZE(trayData.szTip));
+    lstrcpynW(trayData.szTip, tip_.c_str(), ARRAYSIZE(trayData.szTip));
     Shell_NotifyIconW(NIM_ADD, &trayData);
     added_ = true;
 }
@@ -103,8 +115,27 @@ void TrayIcon::PlaceShownWindow()
         PlaceWindow();
 }
 
+bool TrayIcon::RefreshTooltip()
+{
+    std::wstring text = TrayTooltip::Text(board_->Read(), choice_());
+    if (text == tip_)
+        return false;
+    tip_ = std::move(text);
+    lstrcpynW(trayData.szTip, tip_.c_str(), ARRAYSIZE(trayData.szTip));
+    if (added_) {
+        NOTIFYICONDATAW change = trayData;
+        change.uFlags = NIF_TIP;
+        Shell_NotifyIconW(NIM_MODIFY, &change);
+    }
+    return true;
+}
+
 bool TrayIcon::OnTimer(UINT_PTR id)
 {
+    if (id == kTooltipTimerId) {
+        RefreshTooltip();
+        return true;
+    }
     if (id != kReAddTimerId)
         return false;
     KillTimer(window_, kReAddTimerId);

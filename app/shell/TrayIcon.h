@@ -8,6 +8,8 @@
 #include "DeviceNotice.h"
 #include "MainWindowMessages.h"
 #include "MenuCommand.h"
+#include "SensorStatus.h"
+#include "TrayTooltip.h"
 #include "UniqueResource.h"
 
 // The notification-area icon of the main window, its menu and the start-up
@@ -22,11 +24,17 @@ public:
     static constexpr UINT kReAddDelayMs = 10000;
     static constexpr UINT kExitCommand = kMenuExit;
     static constexpr WORD kWindowIconResource = 107;
+    // The tooltip follows the sampler's status: looked at this often (the
+    // sampler passes every 2 s), changed only when its text changes.
+    static constexpr UINT_PTR kTooltipTimerId = 202;
+    static constexpr UINT kTooltipPeriodMs = 1000;
 
     // Registers the window for device-change notices (the cooler's hot-plug).
     using DeviceNoticeRegistrar = int (*)(HWND window);
     // Ends the process; ExitProcess unless replaced.
     using ProcessExit = void (*)(UINT exitCode);
+    // The display choice the cooler follows; the stored settings unless replaced.
+    using DisplayChoiceReader = TrayTooltip::Choice (*)();
 
     // firmwareUpgrading is read at each menu and "Exit" (the device worker writes it).
     explicit TrayIcon(const std::atomic<bool>& firmwareUpgrading,
@@ -42,12 +50,19 @@ public:
     void SetIconPath(std::wstring path) { iconPath_ = std::move(path); }
     const std::wstring& IconPath() const { return iconPath_; }
     void SetProcessExit(ProcessExit exit) { exit_ = exit; }
+    // Where the tooltip reads the sensor status (the process's board unless set).
+    void SetStatusBoard(const SensorStatusBoard& board) { board_ = &board; }
+    void SetDisplayChoice(DisplayChoiceReader reader) { choice_ = reader; }
 
     // Marks the window, adds the icon, starts timer 200, sets the window icon,
     // switches the input method off and registers for device-change notices.
     void SetupTray(HWND window);
-    // Timer 200: icon removed and added anew, window placed again. False for other ids.
+    // Timer 200: icon removed and added anew, window placed again. Timer 202:
+    // the tooltip follows the status. False for other ids.
     bool OnTimer(UINT_PTR id);
+    // Builds the tooltip from the status and the display choice; NIM_MODIFY
+    // only when its text changed. Returns whether it changed.
+    bool RefreshTooltip();
     // The tray callback; lParam is the mouse message. Returns 0.
     LRESULT OnTrayMessage(LPARAM mouseMessage);
     // Menu command "Exit": dropped (returns) while a firmware upgrade runs,
@@ -74,6 +89,9 @@ private:
     const std::atomic<bool>& firmwareUpgrading_;
     DeviceNoticeRegistrar registrar_;
     ProcessExit exit_;
+    const SensorStatusBoard* board_;
+    DisplayChoiceReader choice_;
+    std::wstring tip_;
     std::wstring iconPath_;
     bool added_ = false;
 };

@@ -428,6 +428,21 @@ TEST_F(MainDialog, SampledCpuTemperatureReachesThePluggedCoolersDisplay)
         << int(display.digits[2]);
 }
 
+// The sampled value reaches the tray's tooltip with its source, and the
+// tooltip follows the user's choice of what the cooler shows.
+TEST_F(MainDialog, TrayTooltipNamesTheShownValueAndItsSource)
+{
+    WriteRegValue(kDeviceTypeValue, L"0");
+    WriteRegValue(kTempeTypeValue, L"0");
+    auto tip = [&] { return std::wstring(dialog_->Tray().Data().szTip); };
+    EXPECT_TRUE(PumpUntil([&] { return tip() == L"Vantrel Glimra\nCPU 54 \u00B0C \u00B7 replay"; })) << tip().c_str();
+
+    // Switched to the GPU, of which this machine has none: the tooltip says so.
+    WriteRegValue(kDeviceTypeValue, L"1");
+    EXPECT_TRUE(PumpUntil([&] { return tip().rfind(L"Vantrel Glimra\nNo GPU temperature", 0) == 0; }));
+    WriteRegValue(kDeviceTypeValue, L"0");
+}
+
 TEST_F(MainDialog, FirmwareLabelShowsAKnownVersionInHexOtherwiseZero)
 {
     ASSERT_TRUE(WaitForStartUp());

@@ -3,6 +3,7 @@
 // readings reach them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "SensorClassifier.h"
 #include "SensorSampler.h"
 #include "SensorSnapshot.h"
+#include "SensorStatus.h"
 #include "SensorTestSupport.h"
 
 namespace {
@@ -273,6 +275,57 @@ TEST(SensorPass, ResultsDroppedWithoutRecord)
     const SensorPassResult r = SampleSensors(b, nullptr, trace);
     EXPECT_TRUE(r.sampled);
     EXPECT_TRUE(r.candidates.cpuPackage11.found);
+}
+
+// Where the record's values came from, pass after pass: a value found names
+// its source; a value kept over a short gap keeps it; a value gone to 0 has none.
+TEST(SensorStatus, FollowsTheOriginOfTheRecordsValues)
+{
+    SensorCandidates hwinfo;
+    SensorClassifier::ApplyTemperature(hwinfo, 11, "CPU Package", "Intel Core i7-12700K", 52.0f, "HWiNFO");
+    SensorClassifier::ApplyTemperature(hwinfo, 13, "GPU Temperature", "NVIDIA GeForce RTX 3080", 44.0f, "NVML");
+    SensorSnapshot record{};
+    record.cpuTemperature = 52.0f;
+    record.gpuTemperature = 44.0f;
+    const SensorStatus first = SensorStatus::AfterPass({}, &hwinfo, record);
+    EXPECT_EQ(first, (SensorStatus{true, 52.0f, 44.0f, 0.0f, {"HWiNFO", "CPU Package"}, {"NVML", "GPU Temperature"}}));
+
+    const SensorCandidates none;  // a pass that found nothing
+    const SensorStatus gap = SensorStatus::AfterPass(first, &none, record);
+    EXPECT_EQ(gap.cpuOrigin, first.cpuOrigin);
+    record.cpuTemperature = 0.0f;  // aged out
+    const SensorStatus gone = SensorStatus::AfterPass(gap, nullptr, record);
+    EXPECT_EQ(gone.cpuOrigin, SensorOrigin{});
+    EXPECT_TRUE(gone.sampled);
+}
+
+// The tool's output with plain line ends (its standard output is in text mode).
+ProcessResult Lines(ProcessResult r)
+{
+    r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
+    return r;
+}
+
+// glimra-diag names every source with its state and says where the values the
+// display uses come from, or what to do when there is no CPU source.
+TEST(SensorDiagnostics, SourcesCommandSaysWhereTheDisplayValueComesFrom)
+{
+    {
+        ScenarioFile f("device \"Intel Core i7-12700K\"\n  temp 0 11 \"CPU Package\" 54.5\n");
+        const ProcessResult r = Lines(RunTool(L"glimra-diag.exe", L"sources"));
+        EXPECT_EQ(r.exitCode, 0u) << r.out;
+        EXPECT_NE(r.out.find("Sources, in order of preference:\n  replay: step "), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("The display uses:\n  CPU: 54.5 C from replay (CPU Package)\n"
+                             "  GPU: none: no source gives a GPU temperature\n"),
+                  std::string::npos)
+            << r.out;
+    }
+    ScenarioFile f("device \"NVIDIA GeForce RTX 3080\"\n  temp 0 13 \"GPU Temperature\" 41\n");
+    const ProcessResult r = Lines(RunTool(L"glimra-diag.exe", L"sources"));
+    EXPECT_NE(r.out.find(std::string("  CPU: none: ") + kNoCpuSourceAdvice + "\n  GPU: 41.0 C from replay (GPU Temperature)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(std::string(kNoCpuSourceAdvice).find("Core Temp"), std::string::npos);
 }
 
 }  // namespace

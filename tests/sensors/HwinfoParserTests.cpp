@@ -180,19 +180,19 @@ TEST(HwinfoBlock, UnusableBlocksYieldNothing)
     const auto legacy = Block(kSensors, kReadings, false);
     const RejectedCase cases[] = {
         {"dead signature", Block(kSensors, kReadings, false, 0, kHwinfoDead), legacy.size(),
-         "HWiNFO: sharing stopped (DEAD)"},
+         "HWiNFO: not running, sharing stopped (DEAD)"},
         {"stale poll time", Block(kSensors, kReadings, false, 0, kHwinfoActive, kNow - 120), legacy.size(),
-         "HWiNFO: block is stale"},
-        {"empty mapping", utf8, 0, "HWiNFO: block too small"},
-        {"part of a header", utf8, 20, "HWiNFO: block too small"},
-        {"header only", utf8, sizeof(HwinfoHeader), "HWiNFO: sections run past the block"},
-        {"half the block", utf8, utf8.size() / 2, "HWiNFO: sections run past the block"},
-        {"one byte short", utf8, utf8.size() - 1, "HWiNFO: sections run past the block"},
+         "HWiNFO: not running, block is stale"},
+        {"empty mapping", utf8, 0, "HWiNFO: refused, block too small"},
+        {"part of a header", utf8, 20, "HWiNFO: refused, block too small"},
+        {"header only", utf8, sizeof(HwinfoHeader), "HWiNFO: refused, sections run past the block"},
+        {"half the block", utf8, utf8.size() / 2, "HWiNFO: refused, sections run past the block"},
+        {"one byte short", utf8, utf8.size() - 1, "HWiNFO: refused, sections run past the block"},
         // size * count overflows 32 bits
         {"hostile reading count", Edited(legacy, [](uint8_t*, HwinfoHeader& h) { h.readingCount = 0x40000000; }),
-         legacy.size(), "HWiNFO: sections run past the block"},
+         legacy.size(), "HWiNFO: refused, sections run past the block"},
         {"readings smaller than a reading", Edited(legacy, [](uint8_t*, HwinfoHeader& h) { h.readingSize = 12; }),
-         legacy.size(), "HWiNFO: element sizes too small"},
+         legacy.size(), "HWiNFO: refused, element sizes too small"},
     };
     for (const RejectedCase& c : cases) {
         SensorDeviceSet set;

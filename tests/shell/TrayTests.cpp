@@ -14,6 +14,7 @@
 #include "TestIconFile.h"
 #include "TestLock.h"
 #include "TrayIcon.h"
+#include "TrayTooltip.h"
 #include "WindowTestSupport.h"
 
 namespace {
@@ -368,6 +369,67 @@ TEST_F(Tray, DestructionRemovesTheIcon)
         ASSERT_TRUE(ShellHasTrayRecord(record));
     }
     EXPECT_FALSE(ShellHasTrayRecord(record));
+}
+
+// The tooltip's second line: the value the cooler shows and its source, or
+// what is missing and what the user can do.
+TEST(TrayTooltipText, SaysTheShownValueAndItsSourceOrWhatToDo)
+{
+    const SensorStatus hwinfo{true, 45.7f, 0.0f, 0.0f, {"HWiNFO", "CPU Package"}, {}};
+    const SensorStatus nvml{true, 0.0f, 52.2f, 0.0f, {}, {"NVML", "GPU Temperature"}};
+    const SensorStatus integrated{true, 45.7f, 0.0f, 38.0f, {"Core Temp", "CPU Package"}, {"D3DKMT", "GPU Temperature"}};
+    const SensorStatus unnamed{true, 45.0f, 0.0f, 0.0f, {"", "CPU Package"}, {}};
+    SensorStatus nothing;  // a pass ran and found nothing
+    nothing.sampled = true;
+    struct Case {
+        const char* name;
+        SensorStatus status;
+        TrayTooltip::Choice choice;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {"CpuWithItsSource", hwinfo, {0, 0}, L"Vantrel Glimra\nCPU 45 \u00B0C \u00B7 HWiNFO"},
+        {"InFahrenheitAsTheCoolerShows", hwinfo, {0, 1}, L"Vantrel Glimra\nCPU 113 \u00B0F \u00B7 HWiNFO"},
+        {"NoCpuSource", nothing, {0, 0}, std::wstring(L"Vantrel Glimra\n") + TrayTooltip::kNoCpu},
+        {"GpuWithItsSource", nvml, {1, 0}, L"Vantrel Glimra\nGPU 52 \u00B0C \u00B7 NVML"},
+        {"IntegratedGpu", integrated, {1, 0}, L"Vantrel Glimra\nGPU 38 \u00B0C \u00B7 D3DKMT"},
+        {"NoGpuSource", hwinfo, {1, 0}, std::wstring(L"Vantrel Glimra\n") + TrayTooltip::kNoGpu},
+        {"ALibraryThatDoesNotNameIt", unnamed, {0, 0}, L"Vantrel Glimra\nCPU 45 \u00B0C"},
+        {"BeforeTheFirstPass", SensorStatus{}, {0, 0}, L"Vantrel Glimra"},
+    };
+    for (const Case& c : cases) {
+        const std::wstring text = TrayTooltip::Text(c.status, c.choice);
+        EXPECT_EQ(text, c.text) << c.name;
+        EXPECT_LT(text.size(), ARRAYSIZE(NOTIFYICONDATAW{}.szTip)) << c.name;
+    }
+    EXPECT_NE(std::wstring(TrayTooltip::kNoCpu).find(L"HWiNFO"), std::wstring::npos);
+}
+
+TEST_F(Tray, TooltipFollowsTheSamplerAndChangesOnlyWithItsText)
+{
+    SensorStatusBoard board;
+    tray_.SetStatusBoard(board);
+    tray_.SetDisplayChoice(+[] { return TrayTooltip::Choice{0, 0}; });
+    AddTray();
+    EXPECT_STREQ(tray_.Data().szTip, L"Vantrel Glimra");
+    EXPECT_FALSE(tray_.RefreshTooltip());  // nothing sampled yet: no change, no NIM_MODIFY
+
+    // The tray's own timer takes up a pass's result.
+    board.Publish({true, 45.2f, 0.0f, 0.0f, {"HWiNFO", "CPU Package"}, {}});
+    EXPECT_TRUE(PumpUntil([&] { return std::wstring(tray_.Data().szTip) != L"Vantrel Glimra"; }, 10000));
+    EXPECT_STREQ(tray_.Data().szTip, L"Vantrel Glimra\nCPU 45 \u00B0C \u00B7 HWiNFO");
+    EXPECT_FALSE(tray_.RefreshTooltip());  // the same text is not sent again
+    EXPECT_TRUE(ShellHasTrayRecord(tray_.Data()));
+
+    // The source went away: the tooltip says what to do.
+    SensorStatus none;
+    none.sampled = true;
+    board.Publish(none);
+    EXPECT_TRUE(tray_.RefreshTooltip());
+    EXPECT_EQ(std::wstring(tray_.Data().szTip), std::wstring(L"Vantrel Glimra\n") + TrayTooltip::kNoCpu);
+    // The icon added anew (timer 200) keeps the text.
+    EXPECT_TRUE(tray_.OnTimer(TrayIcon::kReAddTimerId));
+    EXPECT_EQ(std::wstring(tray_.Data().szTip), std::wstring(L"Vantrel Glimra\n") + TrayTooltip::kNoCpu);
 }
 
 // The real exit: the process ends at once with code 0.

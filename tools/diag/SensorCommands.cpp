@@ -14,6 +14,7 @@
 #include "SensorMapping.h"
 #include "SensorSampler.h"
 #include "SensorSnapshot.h"
+#include "SensorStatus.h"
 #include "SensorTrace.h"
 
 namespace {
@@ -109,6 +110,32 @@ std::string SnapshotJson(const SensorSnapshot& s)
            ",\"igpu\":" + JsonNumber(s.igpuTemperature) + ",\"board\":" + JsonNumber(s.boardTemperature) + "}";
 }
 
+std::string OriginJson(float value, const SensorOrigin& o)
+{
+    if (value == 0.0f)
+        return "null";
+    return "{\"value\":" + JsonNumber(value) + ",\"source\":" + JsonString(o.source) + ",\"label\":" + JsonString(o.label) + "}";
+}
+
+// The library's source lines, indented.
+std::string SourceLines(const std::string& sources)
+{
+    if (sources.empty())
+        return "  (none reported)\n";
+    std::string out;
+    size_t from = 0;
+    while (from < sources.size()) {
+        const size_t end = sources.find('\n', from);
+        const std::string line = sources.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        if (!line.empty())
+            out += "  " + line + "\n";
+        if (end == std::string::npos)
+            break;
+        from = end + 1;
+    }
+    return out;
+}
+
 int Sample(const DiagArgs& args)
 {
     unsigned passes = 1;
@@ -138,11 +165,13 @@ int Sample(const DiagArgs& args)
     CollectingTrace trace(!json);
     PassRecorder recorder;
     SensorPassResult result;
+    SensorStatus status;
     for (unsigned pass = 0; pass < passes; ++pass) {
         if (pass > 0)
             Sleep(interval);
         recorder.Reset();
         result = SampleSensors(binding, snapshot, trace, &recorder);
+        status = SensorStatus::AfterPass(status, result.sampled ? &result.candidates : nullptr, *snapshot);
         if (!json)
             std::printf("pass %u: %s, %d devices\n", pass + 1, result.bound ? "library bound" : "library not bound", result.deviceCount);
     }
@@ -168,6 +197,8 @@ int Sample(const DiagArgs& args)
             out += "]}";
         }
         out += "],\"snapshot\":" + SnapshotJson(*snapshot) + ",\"published\":" + (publish ? JsonString(recordName) : "null") +
+               ",\"display\":{\"cpu\":" + OriginJson(status.cpu, status.cpuOrigin) +
+               ",\"gpu\":" + OriginJson(status.gpu != 0.0f ? status.gpu : status.igpu, status.gpuOrigin) + "}" +
                ",\"library\":{\"sources\":" + JsonString(sources) + ",\"error\":" + JsonString(error) + "}}\n";
         std::fputs(out.c_str(), stdout);
     } else {
@@ -178,7 +209,8 @@ int Sample(const DiagArgs& args)
                 std::printf("      %s %3d  class %2d  %-24s %8.1f\n", KindName(rd.kind), rd.index, rd.hwClass, rd.label.c_str(), rd.value);
         }
         PrintSnapshotText(*snapshot);
-        std::printf("Library sources:\n%s", sources.empty() ? "  (none reported)\n" : sources.c_str());
+        std::printf("Sources, in order of preference:\n%s", SourceLines(sources).c_str());
+        std::printf("%s", status.DisplayText().c_str());
         if (!error.empty())
             std::printf("Library error: %s\n", error.c_str());
     }
@@ -189,6 +221,23 @@ int Sample(const DiagArgs& args)
         WaitForInputEnd();
     }
     return result.bound ? 0 : 1;
+}
+
+int Sources(const DiagArgs& args)
+{
+    SensorLibraryBinding binding;
+    binding.libraryName = Narrow(args.Value(L"--library", std::wstring(kSensorLibraryName, kSensorLibraryName + std::strlen(kSensorLibraryName))));
+    CollectingTrace trace(false);
+    SensorSnapshot local{};
+    const SensorPassResult result = SampleSensors(binding, &local, trace);
+    const SensorStatus status = SensorStatus::AfterPass({}, result.sampled ? &result.candidates : nullptr, local);
+    if (!result.bound) {
+        std::fprintf(stderr, "glimra-diag: the sensor library \"%s\" cannot be bound\n", binding.libraryName.c_str());
+        return 1;
+    }
+    std::printf("Sources, in order of preference:\n%s%s", SourceLines(LibraryText(binding.spare613)).c_str(),
+                status.DisplayText().c_str());
+    return 0;
 }
 
 int Record(const DiagArgs& args)
@@ -220,5 +269,8 @@ GLIMRA_DIAG_COMMAND(L"sample",
                     "[--passes N] [--interval MS] [--json] [--publish [--hold]] [--record-name NAME] [--library DLL]",
                     "run sampling passes over the sensor library beside the tool; print devices, readings and the classified snapshot",
                     &Sample);
+GLIMRA_DIAG_COMMAND(L"sources", "[--library DLL]",
+                    "one pass: every sensor source with its state, and where the values the display uses come from",
+                    &Sources);
 GLIMRA_DIAG_COMMAND(L"record", "[--json] [--record-name NAME]",
                     "print the shared sensor record a running program publishes", &Record);
