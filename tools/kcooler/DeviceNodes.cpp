@@ -50,7 +50,8 @@ unsigned long DeviceNodes::Install() const
             ? 0
             : GetLastError();
     UniqueDevInfo set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
-    SP_DEVINFO_DATA device{sizeof(device)};
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof(device);
     if (set && SetupDiOpenDeviceInfoW(set.get(), node.c_str(), nullptr, 0, &device))
         SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &device);
     return installed;
@@ -66,7 +67,8 @@ unsigned long DeviceNodes::Register(const std::wstring& instanceId, bool install
     UniqueDevInfo set(SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_SYSTEM, nullptr));
     if (!set)
         return GetLastError();
-    SP_DEVINFO_DATA device{sizeof(device)};
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof(device);
     if (!SetupDiCreateDeviceInfoW(set.get(), instanceId.c_str(), &GUID_DEVCLASS_SYSTEM, nullptr, nullptr, 0, &device))
         return GetLastError();
     std::vector<wchar_t> ids(kHardwareId, kHardwareId + wcslen(kHardwareId) + 1);
@@ -78,7 +80,8 @@ unsigned long DeviceNodes::Register(const std::wstring& instanceId, bool install
         return GetLastError();
     if (!installDriver)
         return 0;
-    SP_DEVINSTALL_PARAMS_W params{sizeof(params)};
+    SP_DEVINSTALL_PARAMS_W params{};
+    params.cbSize = sizeof(params);
     bool ok = SetupDiGetDeviceInstallParamsW(set.get(), &device, &params);
     if (ok && infPath_.size() < MAX_PATH) {
         params.Flags |= DI_ENUMSINGLEINF;
@@ -101,7 +104,8 @@ unsigned long DeviceNodes::Remove(int slot) const
     UniqueDevInfo set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
     if (!set)
         return GetLastError();
-    SP_DEVINFO_DATA device{sizeof(device)};
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof(device);
     if (!SetupDiOpenDeviceInfoW(set.get(), InstanceId(slot).c_str(), nullptr, 0, &device))
         return GetLastError();
     if (!SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &device))

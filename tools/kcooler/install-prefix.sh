@@ -8,8 +8,8 @@
 # Usage: tools/kcooler/install-prefix.sh KCOOLER_DIR PREFIX
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
-KDIR="$(cd "${1:?KCOOLER_DIR (the build's kcooler folder)}" && pwd)"
-PREFIX="${2:?PREFIX}"
+KDIR="$(cd "${1:?KCOOLER_DIR, the kcooler folder of a build}" && pwd)"
+PREFIX="$(realpath -m "${2:?PREFIX}")"
 . "$ROOT/scripts/wine-env.sh"
 wine_prepare_prefix "$PREFIX"
 
