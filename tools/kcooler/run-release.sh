@@ -33,7 +33,10 @@ finish() {
     timeout 20 "$WINE64" "$KDIR/vcooler.exe" stop >/dev/null 2>&1 || true
     wait "$HOST_PID" 2>/dev/null || true
   fi
-  if [ -n "$SENSOR_PID" ]; then exec 7>&-; wait "$SENSOR_PID" 2>/dev/null || true; fi
+  if [ -n "$SENSOR_PID" ]; then
+    exec 7>&-
+    wait "$SENSOR_PID" 2>/dev/null || true
+  fi
   stop_wine_env
   echo "[run] program ended, device node removed, Wine stopped"
 }
@@ -69,6 +72,7 @@ echo "[run] virtual cooler on channel $VCOOLER_CHANNEL: $(vcooler status)"
 coproc SENSOR { "$WINE64" "$KDIR/hwinfo-standin.exe" 38 2>/dev/null; }
 SENSOR_PID=$SENSOR_PID
 exec 7>&"${SENSOR[1]}"
+eval "exec ${SENSOR[1]}>&-"
 read -r _ <&"${SENSOR[0]}" || true
 TEMPS=(38 41 45 49 54 58 63 67 71 74 76 74 70 65 60 55 50 46 42 39)
 
