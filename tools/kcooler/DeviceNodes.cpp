@@ -28,11 +28,6 @@ bool DeviceNodes::ValidChannel(const std::wstring& channel)
     return true;
 }
 
-const wchar_t* DeviceNodes::HardwareId()
-{
-    return kHardwareId;
-}
-
 std::wstring DeviceNodes::InstanceId(int slot) const
 {
     return std::wstring(kHardwareId) + L"\\" + std::to_wstring(slot) + L"&" + channel_;

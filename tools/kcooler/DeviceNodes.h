@@ -11,7 +11,6 @@ public:
 
     // A channel name usable inside a device instance id (letters, digits, - and _).
     static bool ValidChannel(const std::wstring& channel);
-    static const wchar_t* HardwareId();
 
     std::wstring InstanceId(int slot) const;
     // Installs the driver package into the prefix the documented way: a node
