@@ -12,9 +12,12 @@
 # (tools/updateserver/updateserver.py), its CA is trusted in the run's prefix
 # and the program's update checks go there.
 #
-# Usage: scripts/run.sh [--seconds N] [--firmware VERSION] [--upgrade] [program arguments, e.g. -hide]
+# Usage: scripts/run.sh [--seconds N] [--firmware VERSION] [--upgrade] [--release] [program arguments, e.g. -hide]
 #   --firmware 0x11  plug a cooler with older firmware: the program offers the upgrade
 #   --upgrade        the same, and answer the prompt with YES by itself (xdotool)
+#   --release        the release program from dist/, unmodified, against the
+#                    kernel-level virtual cooler in Wine's own HID stack
+#                    (tools/kcooler/run-release.sh, tools/kcooler/README.md)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${CALDRIS_RUN_BUILD:-$ROOT/build-run}"
@@ -22,6 +25,7 @@ BUILD="${CALDRIS_RUN_BUILD:-$ROOT/build-run}"
 SECONDS_TO_RUN=0
 FIRMWARE=0x13
 AUTO_UPGRADE=0
+RELEASE=0
 PROGRAM_ARGS=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -30,6 +34,7 @@ while [ $# -gt 0 ]; do
     --firmware) FIRMWARE="${2:?--firmware needs a version, e.g. 0x11}"; shift 2 ;;
     --firmware=*) FIRMWARE="${1#--firmware=}"; shift ;;
     --upgrade) AUTO_UPGRADE=1; [ "$FIRMWARE" = 0x13 ] && FIRMWARE=0x11; shift ;;
+    --release) RELEASE=1; shift ;;
     *) PROGRAM_ARGS+=("$1"); shift ;;
   esac
 done
@@ -39,6 +44,10 @@ cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCALDRIS_BUILD_TESTS=OFF >/dev/null
 cmake --build "$BUILD" --target dist CaldrisSim vcooler_tool glimra-diag-sim trust_ca
+if [ "$RELEASE" -eq 1 ]; then
+  cmake --build "$BUILD" --target vcooler_stack
+  exec "$ROOT/tools/kcooler/run-release.sh" "$BUILD" "$SECONDS_TO_RUN" "$FIRMWARE" "$AUTO_UPGRADE" "${PROGRAM_ARGS[@]}"
+fi
 
 SIM="$BUILD/sim"
 SHOTS="$BUILD/screenshots"

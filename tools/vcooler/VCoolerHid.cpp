@@ -11,6 +11,7 @@
 
 #include "CoolerModel.h"
 #include "DeviceNotifier.h"
+#include "FeatureExchange.h"
 #include "VCoolerControl.h"
 
 struct hid_device_ {
@@ -34,32 +35,6 @@ VCoolerChannel& Channel()
     if (g_registered.exchange(&channel) != &channel)
         VCoolerControl(channel).RegisterHost();
     return channel;
-}
-
-bool Alive(const Cooler& c, const hid_device* dev)
-{
-    return c.present && c.plugged && c.generation == dev->generation && c.handleEpoch == dev->handleEpoch;
-}
-
-// Counts one HID operation towards an armed unplug fault. True when the cooler
-// leaves the bus now, before the operation.
-bool UnplugDue(Cooler& c)
-{
-    if (c.unplugAfterOps < 0)
-        return false;
-    if (c.unplugAfterOps == 0) {
-        c.unplugAfterOps = -1;
-        return true;
-    }
-    c.unplugAfterOps--;
-    return false;
-}
-
-// Takes the cooler off the bus under the lock; the notices go out afterwards.
-NoticeBatch FaultUnplug(State& s, int index)
-{
-    Unplug(s.coolers[index]);
-    return MakeNotices(s, s.coolers[index], false);
 }
 
 wchar_t* CopyWide(const wchar_t* text)
@@ -188,23 +163,12 @@ int HID_API_EXPORT HID_API_CALL hid_send_feature_report(hid_device* dev, const u
     VCoolerChannel& channel = Channel();
     if (dev == nullptr || data == nullptr || !channel.IsOpen())
         return -1;
-    SendOutcome outcome;
-    NoticeBatch notices;
+    FeatureOutcome outcome;
     {
         VCoolerChannel::Locked s(channel);
-        Cooler& c = s->coolers[dev->cooler];
-        if (Alive(c, dev)) {
-            if (UnplugDue(c)) {
-                notices = FaultUnplug(*s, dev->cooler);
-            } else if (c.failSends > 0) {
-                c.failSends--;
-            } else {
-                outcome = ReceiveFeature(c, dev->collection, data, length);
-            }
-        }
-        AppendLog(*s, dev->cooler, dev->collection, LogKind::SendFeature, outcome.result > 0, data, length);
+        outcome = SendFeatureLocked(*s, dev->cooler, dev->collection, dev->generation, dev->handleEpoch, data, length);
     }
-    SendNotices(notices);
+    SendNotices(outcome.notices);
     if (outcome.restart)
         VCoolerControl(channel).RestartAsync(dev->cooler);
     return outcome.result;
@@ -215,31 +179,13 @@ int HID_API_EXPORT HID_API_CALL hid_get_feature_report(hid_device* dev, unsigned
     VCoolerChannel& channel = Channel();
     if (dev == nullptr || data == nullptr || !channel.IsOpen())
         return -1;
-    int result = -1;
-    NoticeBatch notices;
+    FeatureOutcome outcome;
     {
         VCoolerChannel::Locked s(channel);
-        Cooler& c = s->coolers[dev->cooler];
-        if (Alive(c, dev)) {
-            if (UnplugDue(c)) {
-                notices = FaultUnplug(*s, dev->cooler);
-            } else if (c.failReads > 0) {
-                c.failReads--;
-            } else if (c.wrongIdReads > 0 && length > 0) {
-                // Another report's answer; the version request stays pending.
-                c.wrongIdReads--;
-                memset(data, 0, length);
-                data[0] = 0x05;
-                result = static_cast<int>(length);
-            } else {
-                result = AnswerFeature(c, dev->collection, data, length);
-            }
-        }
-        AppendLog(*s, dev->cooler, dev->collection, LogKind::GetFeature, result > 0, result > 0 ? data : nullptr,
-                  result > 0 ? length : 0);
+        outcome = GetFeatureLocked(*s, dev->cooler, dev->collection, dev->generation, dev->handleEpoch, data, length);
     }
-    SendNotices(notices);
-    return result;
+    SendNotices(outcome.notices);
+    return outcome.result;
 }
 
 HID_API_EXPORT const wchar_t* HID_API_CALL hid_error(hid_device*)
