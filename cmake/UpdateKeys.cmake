@@ -10,9 +10,9 @@
 set(CALDRIS_RELEASE_KEYS ${CMAKE_SOURCE_DIR}/app/update/keys/update-release-key.pub.pem
   CACHE STRING "Public halves (PEM files, ;-list) of the keys the released program trusts")
 
-find_program(OPENSSL openssl REQUIRED)
 set(CALDRIS_TEST_KEYS_DIR ${CMAKE_BINARY_DIR}/update-keys)
 if(CALDRIS_BUILD_TESTS)
+  find_program(OPENSSL openssl REQUIRED)
   file(MAKE_DIRECTORY ${CALDRIS_TEST_KEYS_DIR})
   foreach(key test-update-key untrusted-update-key throwaway-release-key)
     if(NOT EXISTS ${CALDRIS_TEST_KEYS_DIR}/${key}.pub.pem)
