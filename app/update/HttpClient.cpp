@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -126,6 +127,34 @@ DWORD ContentLength(const Request& request)
     return length;
 }
 
+enum class ChunkRead { Data, Failed, Stopped };
+
+// Fills buffer as InternetReadFile would (size bytes, fewer only at the end of
+// the body), but waits each time only for what has arrived, and asks stop()
+// before each wait: a body that trickles in, a byte now and then, cannot hold
+// the caller past its deadline or its cancel check.
+template <typename Stop>
+ChunkRead ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD& read, Stop stop)
+{
+    read = 0;
+    while (read < size) {
+        if (stop())
+            return ChunkRead::Stopped;
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0))
+            return ChunkRead::Failed;
+        if (available == 0)
+            break;
+        DWORD got = 0;
+        if (!InternetReadFile(request, buffer + read, std::min(available, size - read), &got))
+            return ChunkRead::Failed;
+        if (got == 0)
+            break;
+        read += got;
+    }
+    return ChunkRead::Data;
+}
+
 // A body that ends before its announced length was cut off.
 bool Complete(DWORD contentLength, uint64_t received)
 {
@@ -145,19 +174,21 @@ int HttpClient::GetString(const std::wstring& url, std::wstring& text)
     const DWORD contentLength = ContentLength(request);
 
     const ULONGLONG deadline = GetTickCount64() + kStringDeadlineMs;
+    const auto stop = [&] { return Cancelled() || GetTickCount64() > deadline; };
     std::string body;
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
-        if (Cancelled())
-            return kCancelled;
         DWORD read = 0;
         std::fill(chunk.begin(), chunk.end(), '\0');
-        if (!InternetReadFile(request.get(), chunk.data(), kChunkBytes, &read))
+        const ChunkRead result = ReadChunk(request.get(), chunk.data(), kChunkBytes, read, stop);
+        if (result == ChunkRead::Stopped)
+            return Cancelled() ? kCancelled : -1;
+        if (result == ChunkRead::Failed)
             return -1;
         if (read == 0)
             break;
         body.append(chunk.data(), read);
-        if (body.size() > kMaxStringBytes || GetTickCount64() > deadline)
+        if (body.size() > kMaxStringBytes)
             return -1;
     }
     if (!Complete(contentLength, body.size()))
@@ -215,18 +246,20 @@ int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, 
     const DWORD chunks = contentLength / kChunkBytes;
     PostProgress(window, 10);
 
+    const auto stop = [&] { return Cancelled() || GetTickCount64() > deadline; };
     uint64_t received = 0;
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
-        if (Cancelled())
-            return fail(kCancelled);
         DWORD read = 0;
-        if (!InternetReadFile(request.get(), chunk.data(), kChunkBytes, &read))
+        const ChunkRead result = ReadChunk(request.get(), chunk.data(), kChunkBytes, read, stop);
+        if (result == ChunkRead::Stopped)
+            return fail(Cancelled() ? kCancelled : -1);
+        if (result == ChunkRead::Failed)
             return fail(-1);
         if (read == 0)
             break;
         received += read;
-        if (received > limits.maxBytes || GetTickCount64() > deadline)
+        if (received > limits.maxBytes)
             return fail(-1);
         DWORD written = 0;
         if (!WriteFile(file.get(), chunk.data(), read, &written, nullptr) || written != read)
