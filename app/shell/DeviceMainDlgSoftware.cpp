@@ -1,6 +1,8 @@
 // Command 7: the accepted software update, from download to the installer.
 #include "DeviceMainDlg.h"
 
+#include <algorithm>
+
 #include "CUIMessageBox.h"
 #include "MainWindowMessages.h"
 #include "MenuCommand.h"
@@ -11,10 +13,12 @@
 // Worker thread.
 void DeviceMainDlg::UpdateSoftware()
 {
-    const std::wstring folder = GetDownloadPath();
+    const std::wstring folder = GetStagingFolderPath();
     SoftwareUpdateActions actions;
-    actions.download = [this](const std::wstring& url, const std::wstring& path) {
-        return downloadClient_.DownloadFile(url, path, GetSafeHwnd()) == 1;
+    actions.download = [this](const std::wstring& url, const std::wstring& path, uint64_t maxBytes) {
+        HttpClient::DownloadLimits limits;
+        limits.maxBytes = std::min(maxBytes, HttpClient::kMaxDownloadBytes);
+        return downloadClient_.DownloadFile(url, path, GetSafeHwnd(), limits) == 1;
     };
     actions.tell = [this](const std::wstring& text) {
         {
@@ -26,10 +30,6 @@ void DeviceMainDlg::UpdateSoftware()
     // The installer replaces this program: end as the tray's "Exit" does, so
     // the icon goes and the cooler is left dark.
     actions.endProgram = [this] { PostMessageW(WM_COMMAND, kMenuExit, 0); };
-    if (folder.empty()) {
-        actions.tell(kUpdateDownloadFailedText);
-        return;
-    }
     InstallSoftwareUpdate(MakeSoftwarePackage(softwareBaseUrl, LatestSoftwareVersion(), folder), actions);
 }
 

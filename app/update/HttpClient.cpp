@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -126,6 +127,34 @@ DWORD ContentLength(const Request& request)
     return length;
 }
 
+enum class ChunkRead { Data, Failed, Stopped };
+
+// Fills buffer as InternetReadFile would (size bytes, fewer only at the end of
+// the body), but waits each time only for what has arrived, and asks stop()
+// before each wait: a body that trickles in, a byte now and then, cannot hold
+// the caller past its deadline or its cancel check.
+template <typename Stop>
+ChunkRead ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD& read, Stop stop)
+{
+    read = 0;
+    while (read < size) {
+        if (stop())
+            return ChunkRead::Stopped;
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0))
+            return ChunkRead::Failed;
+        if (available == 0)
+            break;
+        DWORD got = 0;
+        if (!InternetReadFile(request, buffer + read, std::min(available, size - read), &got))
+            return ChunkRead::Failed;
+        if (got == 0)
+            break;
+        read += got;
+    }
+    return ChunkRead::Data;
+}
+
 // A body that ends before its announced length was cut off.
 bool Complete(DWORD contentLength, uint64_t received)
 {
@@ -145,17 +174,21 @@ int HttpClient::GetString(const std::wstring& url, std::wstring& text)
     const DWORD contentLength = ContentLength(request);
 
     const ULONGLONG deadline = GetTickCount64() + kStringDeadlineMs;
+    const auto stop = [&] { return Cancelled() || GetTickCount64() > deadline; };
     std::string body;
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
         DWORD read = 0;
         std::fill(chunk.begin(), chunk.end(), '\0');
-        if (!InternetReadFile(request.get(), chunk.data(), kChunkBytes, &read))
+        const ChunkRead result = ReadChunk(request.get(), chunk.data(), kChunkBytes, read, stop);
+        if (result == ChunkRead::Stopped)
+            return Cancelled() ? kCancelled : -1;
+        if (result == ChunkRead::Failed)
             return -1;
         if (read == 0)
             break;
         body.append(chunk.data(), read);
-        if (body.size() > kMaxStringBytes || GetTickCount64() > deadline)
+        if (body.size() > kMaxStringBytes)
             return -1;
     }
     if (!Complete(contentLength, body.size()))
@@ -174,6 +207,13 @@ void HttpClient::PostProgress(HWND window, int progress)
 
 int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, HWND window)
 {
+    return DownloadFile(url, path, window, DownloadLimits{});
+}
+
+int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, HWND window,
+                             const DownloadLimits& limits)
+{
+    const ULONGLONG deadline = GetTickCount64() + limits.deadlineMs;
     PostProgress(window, 0);
     const UniqueInternet internet = OpenInternet();
     if (!internet)
@@ -187,38 +227,48 @@ int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, 
         return -1;
     PostProgress(window, 8);
 
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+    const DWORD contentLength = ContentLength(request);
+    if (contentLength > limits.maxBytes)
+        return -1;
+    // A new file only: whatever still stands at the path (a link included) is
+    // not written through. Nobody else writes it while it is filled.
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return -1;
     // A part of a package is no package: on failure the file goes.
-    auto fail = [&] {
+    auto fail = [&](int rc) {
         file.reset();
         DeleteFileW(path.c_str());
-        return -1;
+        return rc;
     };
 
-    const DWORD contentLength = ContentLength(request);
     const DWORD chunks = contentLength / kChunkBytes;
     PostProgress(window, 10);
 
+    const auto stop = [&] { return Cancelled() || GetTickCount64() > deadline; };
     uint64_t received = 0;
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
         DWORD read = 0;
-        if (!InternetReadFile(request.get(), chunk.data(), kChunkBytes, &read))
-            return fail();
+        const ChunkRead result = ReadChunk(request.get(), chunk.data(), kChunkBytes, read, stop);
+        if (result == ChunkRead::Stopped)
+            return fail(Cancelled() ? kCancelled : -1);
+        if (result == ChunkRead::Failed)
+            return fail(-1);
         if (read == 0)
             break;
+        received += read;
+        if (received > limits.maxBytes)
+            return fail(-1);
         DWORD written = 0;
         if (!WriteFile(file.get(), chunk.data(), read, &written, nullptr) || written != read)
-            return fail();
-        received += read;
+            return fail(-1);
         if (chunks != 0)
             PostProgress(window, static_cast<int>(10 + 90 * received / contentLength));
     }
     if (!Complete(contentLength, received))
-        return fail();
+        return fail(-1);
     file.reset();
     PostProgress(window, 100);
     return 1;
