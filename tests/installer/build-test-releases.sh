@@ -8,6 +8,7 @@
 set -euo pipefail
 SOURCE=$1 OUT=$2 KEY=$3
 shift 3
+mkdir -p "$OUT"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 for version in "$@"; do
   GLIMRA_RELEASE_BUILD="$OUT/build-$version" "$SOURCE/scripts/release.sh" "$version" \
