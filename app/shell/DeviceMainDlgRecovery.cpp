@@ -5,9 +5,11 @@
 
 namespace {
 
-// How long the end of the program waits for the worker's light-off report; a
-// command that runs longer (a download) is not waited for.
+// How long the end of the program waits for the worker's light-off report
+// (the worker runs no network work, so it answers within a cycle), and for
+// the update worker to stop a download and delete its partial file.
 constexpr DWORD kDarkenBoundMs = 2000;
+constexpr DWORD kCancelBoundMs = 1000;
 
 UINT TaskbarCreatedMessage()
 {
@@ -51,6 +53,8 @@ void DeviceMainDlg::EndingByOwnHand()
 {
     if (!FirmwareUpgrading())
         DarkenDisplay(kDarkenBoundMs);
+    if (updates_)
+        updates_->OnExit(kCancelBoundMs);
 }
 
 void DeviceMainDlg::AllowTaskbarCreated()

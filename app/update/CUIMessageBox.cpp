@@ -29,6 +29,10 @@ BOOL CUIMessageBox::OnInitDialog()
 
 void CUIMessageBox::InitUI(CRect client)
 {
+    // The skin's card, as the progress window has it; its rounded corners are
+    // cut out, hence layered.
+    SetLayeredWindow(TRUE);
+    LoadBKImage(L"bk_msgbox.png");
     const int width = client.Width();
     const int height = client.Height();
 
@@ -69,10 +73,12 @@ LRESULT CUIMessageBox::OnMessage(UINT id, UINT code, UINT, LPARAM)
     if (code != kNotifyClick)
         return 0;
     if (id == kIdOk) {
+        answer = QLUI_IDOK;
         DoOK();
         return 1;
     }
     if (id == kIdNo) {
+        answer = QLUI_IDCANCEL;
         DoCancel();
         return 1;
     }
@@ -88,5 +94,5 @@ int ShowMessageBox(const std::wstring& message, const std::wstring& caption, int
     box->CenterWindow();
     const int result = static_cast<int>(box->ShowModal(SW_SHOWNORMAL));
     box->DestroyWindow();
-    return result;
+    return box->Answer() != 0 ? box->Answer() : result;
 }
