@@ -148,6 +148,8 @@ int HttpClient::GetString(const std::wstring& url, std::wstring& text)
     std::string body;
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
+        if (Cancelled())
+            return kCancelled;
         DWORD read = 0;
         std::fill(chunk.begin(), chunk.end(), '\0');
         if (!InternetReadFile(request.get(), chunk.data(), kChunkBytes, &read))
@@ -174,6 +176,13 @@ void HttpClient::PostProgress(HWND window, int progress)
 
 int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, HWND window)
 {
+    return DownloadFile(url, path, window, DownloadLimits{});
+}
+
+int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, HWND window,
+                             const DownloadLimits& limits)
+{
+    const ULONGLONG deadline = GetTickCount64() + limits.deadlineMs;
     PostProgress(window, 0);
     const UniqueInternet internet = OpenInternet();
     if (!internet)
@@ -187,38 +196,46 @@ int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, 
         return -1;
     PostProgress(window, 8);
 
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+    const DWORD contentLength = ContentLength(request);
+    if (contentLength > limits.maxBytes)
+        return -1;
+    // A new file only: whatever still stands at the path (a link included) is
+    // not written through. Nobody else writes it while it is filled.
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return -1;
     // A part of a package is no package: on failure the file goes.
-    auto fail = [&] {
+    auto fail = [&](int rc) {
         file.reset();
         DeleteFileW(path.c_str());
-        return -1;
+        return rc;
     };
 
-    const DWORD contentLength = ContentLength(request);
     const DWORD chunks = contentLength / kChunkBytes;
     PostProgress(window, 10);
 
     uint64_t received = 0;
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
+        if (Cancelled())
+            return fail(kCancelled);
         DWORD read = 0;
         if (!InternetReadFile(request.get(), chunk.data(), kChunkBytes, &read))
-            return fail();
+            return fail(-1);
         if (read == 0)
             break;
+        received += read;
+        if (received > limits.maxBytes || GetTickCount64() > deadline)
+            return fail(-1);
         DWORD written = 0;
         if (!WriteFile(file.get(), chunk.data(), read, &written, nullptr) || written != read)
-            return fail();
-        received += read;
+            return fail(-1);
         if (chunks != 0)
             PostProgress(window, static_cast<int>(10 + 90 * received / contentLength));
     }
     if (!Complete(contentLength, received))
-        return fail();
+        return fail(-1);
     file.reset();
     PostProgress(window, 100);
     return 1;

@@ -207,6 +207,40 @@ TEST(HttpClient, DownloadFileWritesTheBodyOrLeavesNoFileAndPostsProgress)
     DeleteFileW(file.c_str());
 }
 
+struct BoundCase {
+    const wchar_t* path;
+    HttpClient::DownloadLimits limits;
+    int cancelAfterChecks;  // the cancel check says yes from this call on; 0 never
+    int rc;
+};
+
+TEST(HttpClient, DownloadsStopAtTheirCapTheirDeadlineOrWhenCancelled)
+{
+    const BoundCase cases[] = {
+        {L"/fault/bytes/30000", {30000, HttpClient::kDownloadDeadlineMs}, 0, 1},
+        {L"/fault/bytes/30000", {29999, HttpClient::kDownloadDeadlineMs}, 0, -1},     // announced over the cap
+        {L"/fault/nolength/30000", {20000, HttpClient::kDownloadDeadlineMs}, 0, -1},  // found over it while reading
+        {L"/fault/trickle/abcdefghijklmnopqrst", {100, 2000}, 0, -1},                 // never silent, never done
+        {L"/fault/bytes/30000", {}, 1, HttpClient::kCancelled},
+        {L"/fault/bytes/30000", {}, 2, HttpClient::kCancelled},                       // between two chunks
+    };
+    const std::wstring file = TempPath(L"bounded.bin");
+    for (const BoundCase& c : cases) {
+        SCOPED_TRACE(Utf8(c.path) + " cap " + std::to_string(c.limits.maxBytes));
+        HttpClient client;
+        int checks = 0;
+        client.SetCancelCheck([&] { return c.cancelAfterChecks != 0 && ++checks >= c.cancelAfterChecks; });
+        EXPECT_EQ(client.DownloadFile(Server() + c.path, file, nullptr, c.limits), c.rc);
+        EXPECT_EQ(FileExists(file), c.rc == 1);
+        DeleteFileW(file.c_str());
+    }
+    HttpClient client;
+    client.SetCancelCheck([] { return true; });
+    std::wstring text = L"unchanged";
+    EXPECT_EQ(client.GetString(Server() + L"/fault/text/1.0.3.0", text), HttpClient::kCancelled);
+    EXPECT_EQ(text, L"unchanged");
+}
+
 TEST(HttpClient, ProgressPostsOnlyChangesAndRemembersTheLastAcrossDownloads)
 {
     ProgressSink sink;
