@@ -119,14 +119,18 @@ void UpdateCoordinator::SoftwareCheckCommand(bool verbose)
             return;
         }
     }
-    network_.Queue([this](const std::atomic<bool>&) { RunSoftwareCheck(); });
+    network_.Queue([this](const std::atomic<bool>& cancelled) { RunSoftwareCheck(cancelled); });
 }
 
 // Update worker thread.
-void UpdateCoordinator::RunSoftwareCheck()
+void UpdateCoordinator::RunSoftwareCheck(const std::atomic<bool>& cancelled)
 {
+    HttpClient client;
+    client.SetCancelCheck([&cancelled] { return cancelled.load(); });
     std::wstring text;
-    const int rc = HttpClient().GetString(host_.softwareBaseUrl + L"version", text);
+    const int rc = client.GetString(host_.softwareBaseUrl + L"version", text);
+    if (rc == HttpClient::kCancelled)
+        return;
     if (rc != 1) {
         EndCheck(UpdateKind::Software, CheckResult::Failed, L"", rc == 0 ? kNoInternetReason : kServerFailedReason);
         return;
@@ -250,9 +254,11 @@ void UpdateCoordinator::SoftwareUpdateCommand(const std::wstring& version)
 void UpdateCoordinator::RunSoftwareUpdate(const std::wstring& version, const std::atomic<bool>& cancelled)
 {
     SoftwareUpdateActions actions;
+    // Exit stops the download before its next read; the part is deleted.
     HttpClient client;
+    client.SetCancelCheck([&cancelled] { return cancelled.load(); });
     actions.download = [&](const std::wstring& url, const std::wstring& path) {
-        return !cancelled.load() && client.DownloadFile(url, path, host_.window) == 1;
+        return client.DownloadFile(url, path, host_.window) == 1;
     };
     actions.tell = [&](const std::wstring& text) {
         if (!cancelled.load())

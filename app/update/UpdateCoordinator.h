@@ -97,7 +97,7 @@ private:
         bool upgradeResult = false;
     };
 
-    void RunSoftwareCheck();                                          // update worker
+    void RunSoftwareCheck(const std::atomic<bool>& cancelled);        // update worker
     void RunSoftwareUpdate(const std::wstring& version, const std::atomic<bool>& cancelled);  // update worker
     void EndCheck(UpdateKind kind, CheckResult result, const std::wstring& version, const std::wstring& reason);
     void Tell(UpdateKind kind, const std::wstring& text, const std::wstring& caption);
