@@ -126,6 +126,22 @@ DWORD ContentLength(const Request& request)
     return length;
 }
 
+// One read of what has arrived, at most `size` bytes; read = 0 at the end of
+// the body. A plain InternetReadFile waits until the whole buffer is filled,
+// so a server sending a byte a second would hold it for hours, past every
+// cancel and deadline check: the read takes only what is there, and waits
+// (within the receive bound) only while nothing is.
+bool ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD& read)
+{
+    read = 0;
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0))
+        return false;
+    if (available == 0)
+        return true;
+    return InternetReadFile(request, buffer, available < size ? available : size, &read) != FALSE;
+}
+
 // A body that ends before its announced length was cut off.
 bool Complete(DWORD contentLength, uint64_t received)
 {
@@ -152,7 +168,7 @@ int HttpClient::GetString(const std::wstring& url, std::wstring& text)
             return kCancelled;
         DWORD read = 0;
         std::fill(chunk.begin(), chunk.end(), '\0');
-        if (!InternetReadFile(request.get(), chunk.data(), kChunkBytes, &read))
+        if (!ReadArrived(request.get(), chunk.data(), kChunkBytes, read))
             return -1;
         if (read == 0)
             break;
@@ -221,7 +237,7 @@ int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, 
         if (Cancelled())
             return fail(kCancelled);
         DWORD read = 0;
-        if (!InternetReadFile(request.get(), chunk.data(), kChunkBytes, &read))
+        if (!ReadArrived(request.get(), chunk.data(), kChunkBytes, read))
             return fail(-1);
         if (read == 0)
             break;

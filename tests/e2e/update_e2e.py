@@ -248,6 +248,23 @@ def firmware_version_zero(build, source):
         check(boxes.find() is None, "a second firmware prompt opened")
 
 
+def firmware_boxes(build, source):
+    """The firmware check's two answers besides the offer: the latest version,
+    and a version the cooler does not tell (no offer then)."""
+    with Session("firmware_boxes", build, SCENARIO, firmware="0x13") as s:
+        boxes = Boxes(s)
+        wait_pushing(s)
+        open_settings(s)
+        press(s, boxes, FIRMWARE_UPDATE)
+        boxes.expect(0, FIRMWARE_CAPTION, "The Firmware is the latest version!", "firmware_latest", OK_BUTTON)
+        s.vcooler("fault", "0", "fail-reads", "1000")
+        press(s, boxes, FIRMWARE_UPDATE)
+        boxes.expect(0, FIRMWARE_CAPTION, "The firmware version of the device could not be read.\n\n"
+                     "Please reconnect the device and try again.", "firmware_unknown", OK_BUTTON)
+        check(boxes.find() is None, "an offer followed the unknown version")
+        check(s.wait_reports(s.last_sequence(), 1), "the display push stopped")
+
+
 PACKAGE_FILE = "/t51c/software/Software-1.0.2.0.zip"
 NOT_VERIFIED = "The downloaded update could not be verified and was deleted. Nothing was installed."
 
@@ -351,6 +368,7 @@ CASES = {
     "firmware_without_cooler": firmware_without_cooler,
     "firmware_prompt_no": firmware_prompt_no,
     "firmware_version_zero": firmware_version_zero,
+    "firmware_boxes": firmware_boxes,
     "network_keeps_the_display": network_keeps_the_display,
 }
 

@@ -499,15 +499,18 @@ TEST_F(UpdateDialogs, ExitDuringADownloadStopsItDeletesThePartAndDarkens)
     ServerRule(server_, L"/t51c/software/Software-1.0.2.0.zip", L"trickle/" + std::wstring(600, L'x'));
     SetEnvironmentVariableW(L"GLIMRA_UPDATE_SERVER", server_.c_str());
     User user;  // YES to the start-up's offer of 1.0.2.0
-    OpenDialog();
-    ASSERT_TRUE(PumpUntil([&] { return dialog_->Updates()->State(UpdateKind::Software) == FlowState::Downloading; }));
-    const std::wstring part = MakeSoftwarePackage(dialog_->softwareBaseUrl, L"1.0.2.0", GetDownloadPath()).packagePath;
+    // The dialog itself, whose teardown ends as "Exit" does (a derived one
+    // would stop the worker first).
+    auto dialog = std::make_unique<DeviceMainDlg>();
+    ASSERT_NE(dialog->Create(nullptr, L"GLIMRA", 0x96020000, WS_EX_TOOLWINDOW, CRect(10, 10, 510, 360)), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Updates()->State(UpdateKind::Software) == FlowState::Downloading; }));
+    const std::wstring part = MakeSoftwarePackage(dialog->softwareBaseUrl, L"1.0.2.0", GetDownloadPath()).packagePath;
     ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(part.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     ASSERT_TRUE(PumpUntil([&] { return coolers_->ReadDisplay(0).lit; }));
     PumpFor(1500);  // a few bytes in
 
     const ULONGLONG start = GetTickCount64();
-    dialog_.reset();
+    dialog.reset();
     const ULONGLONG took = GetTickCount64() - start;
     EXPECT_FALSE(coolers_->ReadDisplay(0).lit);
     EXPECT_EQ(GetFileAttributesW(part.c_str()), INVALID_FILE_ATTRIBUTES);
