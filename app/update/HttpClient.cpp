@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "UniqueResource.h"
@@ -126,20 +127,33 @@ DWORD ContentLength(const Request& request)
     return length;
 }
 
-// One read of what has arrived, at most `size` bytes; read = 0 at the end of
-// the body. A plain InternetReadFile waits until the whole buffer is filled,
-// so a server sending a byte a second would hold it for hours, past every
-// cancel and deadline check: the read takes only what is there, and waits
-// (within the receive bound) only while nothing is.
-bool ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD& read)
+// One chunk of the body: `size` bytes, fewer only at its end (read = 0 once
+// it has ended). A plain InternetReadFile of the whole chunk waits until it
+// is filled, so a server sending a byte a second would hold it for hours,
+// past every cancel and deadline check: the chunk is read piece by piece as
+// the pieces arrive, with both checks between them.
+int ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD& read, ULONGLONG deadline,
+              const std::function<bool()>& cancelled)
 {
     read = 0;
-    DWORD available = 0;
-    if (!InternetQueryDataAvailable(request, &available, 0, 0))
-        return false;
-    if (available == 0)
-        return true;
-    return InternetReadFile(request, buffer, available < size ? available : size, &read) != FALSE;
+    while (read < size) {
+        if (cancelled())
+            return HttpClient::kCancelled;
+        if (GetTickCount64() > deadline)
+            return -1;
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0))
+            return -1;
+        if (available == 0)
+            break;
+        DWORD piece = 0;
+        if (!InternetReadFile(request, buffer + read, available < size - read ? available : size - read, &piece))
+            return -1;
+        if (piece == 0)
+            break;
+        read += piece;
+    }
+    return 1;
 }
 
 // A body that ends before its announced length was cut off.
@@ -168,8 +182,10 @@ int HttpClient::GetString(const std::wstring& url, std::wstring& text)
             return kCancelled;
         DWORD read = 0;
         std::fill(chunk.begin(), chunk.end(), '\0');
-        if (!ReadArrived(request.get(), chunk.data(), kChunkBytes, read))
-            return -1;
+        const int rc =
+            ReadChunk(request.get(), chunk.data(), kChunkBytes, read, deadline, [this] { return Cancelled(); });
+        if (rc != 1)
+            return rc;
         if (read == 0)
             break;
         body.append(chunk.data(), read);
@@ -237,8 +253,10 @@ int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, 
         if (Cancelled())
             return fail(kCancelled);
         DWORD read = 0;
-        if (!ReadArrived(request.get(), chunk.data(), kChunkBytes, read))
-            return fail(-1);
+        const int rc =
+            ReadChunk(request.get(), chunk.data(), kChunkBytes, read, deadline, [this] { return Cancelled(); });
+        if (rc != 1)
+            return fail(rc);
         if (read == 0)
             break;
         received += read;
