@@ -23,6 +23,12 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define SETTINGS_KEY "SOFTWARE\${PRODUCT}"
 !define DATA_FOLDER "${PRODUCT} Files"
+; The update staging folder below the machine-wide program data folder.
+!define STAGING_FOLDER "${PRODUCT} Update"
+; Whatever folder the user picks: owner Administrators, SYSTEM and the
+; Administrators full control, Users read and execute, nothing inherited from
+; above (a folder such as D:\Glimra would inherit "Users: modify").
+!define INSTALL_FOLDER_SDDL "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
 !define TASK "GLIMRA StartupTask"
 ; The program's window carries this property; its tray "Exit" is WM_COMMAND 100.
 !define WINDOW_PROPERTY "${PRODUCT}"
@@ -216,6 +222,23 @@ FunctionEnd
 !insertmacro END_RUNNING_INSTANCE ""
 !insertmacro END_RUNNING_INSTANCE "un."
 
+; Pushes 1 when the path is a reparse point (junction, symbolic link), else 0.
+!macro IS_LINK un
+Function ${un}IsLink
+  Exch $0
+  System::Call 'kernel32::GetFileAttributesW(w r0) i .r0'
+  ${If} $0 <> -1
+  ${AndIf} $0 & 0x400
+    StrCpy $0 1
+  ${Else}
+    StrCpy $0 0
+  ${EndIf}
+  Exch $0
+FunctionEnd
+!macroend
+!insertmacro IS_LINK ""
+!insertmacro IS_LINK "un."
+
 !macro REQUIRE_ADMIN
   ; Program Files, HKLM and the logon task need it; without UAC a standard
   ; user gets no prompt, so say so instead of failing half-way.
@@ -247,10 +270,46 @@ Function StartProgram
   Exec '"$INSTDIR\${EXE}"'
 FunctionEnd
 
+; The program runs elevated and loads libraries, skins and its logon task's
+; program from here: only administrators may change what lies in it.
+Function ProtectInstallFolder
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  CreateDirectory "$INSTDIR"
+  Push "$INSTDIR"
+  Call IsLink
+  Pop $0
+  ${If} $0 == 1
+    MessageBox MB_OK|MB_ICONSTOP "$INSTDIR is a link to another folder; choose a real folder." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${INSTALL_FOLDER_SDDL}", i 1, *p .r0, p 0) i .r1'
+  ${If} $1 <> 0
+    System::Call 'advapi32::GetSecurityDescriptorOwner(p r0, *p .r2, *i .r4) i'
+    System::Call 'advapi32::GetSecurityDescriptorDacl(p r0, *i .r4, *p .r3, *i .r4) i'
+    ; OWNER | DACL | PROTECTED_DACL; the entries flow down to what is inside.
+    System::Call 'advapi32::SetNamedSecurityInfoW(w "$INSTDIR", i 1, i 0x80000005, p r2, p 0, p r3, p 0) i .r1'
+    System::Call 'kernel32::LocalFree(p r0)'
+  ${EndIf}
+  ${If} $1 <> 0
+    DetailPrint "Could not protect $INSTDIR (error $1)"
+  ${EndIf}
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
 Section "${PRODUCT}" SecProgram
   SectionIn RO
   Call EndRunningInstance
 
+  Call ProtectInstallFolder
   !insertmacro InstallFiles
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
@@ -297,15 +356,45 @@ Section "un.${PRODUCT}" SecUnProgram
   Pop $0
 
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  ; Known files only, then the folders if empty; nothing below a link.
   !insertmacro UninstallFiles
-  Delete "$INSTDIR\${UNINSTALLER}"
-  RMDir "$INSTDIR"
+  Push "$INSTDIR"
+  Call un.IsLink
+  Pop $0
+  ${If} $0 == 0
+    Delete "$INSTDIR\${UNINSTALLER}"
+    RMDir "$INSTDIR"
+  ${EndIf}
+  ; The update staging folder: what an update leaves there.
+  Push "$APPDATA\${STAGING_FOLDER}"
+  Call un.IsLink
+  Pop $0
+  ${If} $0 == 0
+    Delete "$APPDATA\${STAGING_FOLDER}\release"
+    Delete "$APPDATA\${STAGING_FOLDER}\release.sig"
+    Delete "$APPDATA\${STAGING_FOLDER}\Software-*.zip"
+    Delete "$APPDATA\${STAGING_FOLDER}\Software-*.exe"
+    RMDir "$APPDATA\${STAGING_FOLDER}"
+  ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
 
 Section /o "un.My settings" SecUnSettings
   SetShellVarContext current
   DeleteRegKey HKCU "${SETTINGS_KEY}"
-  RMDir /r "$LOCALAPPDATA\${DATA_FOLDER}"
+  ; The user's own folder: never a recursive delete, nothing through a link.
+  Push "$LOCALAPPDATA\${DATA_FOLDER}"
+  Call un.IsLink
+  Pop $0
+  Push "$LOCALAPPDATA\${DATA_FOLDER}\temp"
+  Call un.IsLink
+  Pop $1
+  ${If} "$0$1" == "00"
+    Delete "$LOCALAPPDATA\${DATA_FOLDER}\temp\Software-*.zip"
+    Delete "$LOCALAPPDATA\${DATA_FOLDER}\temp\Software-*.zip.sig"
+    Delete "$LOCALAPPDATA\${DATA_FOLDER}\temp\Software-*.exe"
+    RMDir "$LOCALAPPDATA\${DATA_FOLDER}\temp"
+    RMDir "$LOCALAPPDATA\${DATA_FOLDER}"
+  ${EndIf}
   SetShellVarContext all
 SectionEnd

@@ -47,11 +47,31 @@ trap 'rm -f "$FILES"' EXIT
   done
   echo "  SetOutPath \"\$INSTDIR\""
   echo "!macroend"
+  # Per folder: its known files, only when neither it nor a folder above it
+  # (up to $INSTDIR) is a link; then the folders, deepest first, if empty
+  # (RMDir without /r keeps anything else that is there).
   echo "!macro UninstallFiles"
-  (cd "$DIST" && find . -type f | LC_ALL=C sort) | while read -r f; do
-    echo "  Delete \"\$INSTDIR\\$(nsis_escape "${f#./}")\""
+  (cd "$DIST" && find . -type d | LC_ALL=C sort) | while read -r dir; do
+    rel="${dir#.}"; rel="${rel#/}"
+    files=$(cd "$DIST/$rel" && find . -maxdepth 1 -type f | LC_ALL=C sort)
+    [ -n "$files" ] || continue
+    level="\$INSTDIR" zeros=""
+    echo "  StrCpy \$R0 \"\""
+    IFS=/ read -r -a parts <<<"$rel"
+    for part in "" "${parts[@]}"; do
+      [ -n "$part" ] && level="$level\\$(nsis_escape "$part")"
+      echo "  Push \"$level\""
+      echo "  Call un.IsLink"
+      echo "  Pop \$R1"
+      echo "  StrCpy \$R0 \"\$R0\$R1\""
+      zeros="${zeros}0"
+    done
+    echo "  \${If} \$R0 == \"$zeros\""
+    while read -r f; do
+      echo "    Delete \"$level\\$(nsis_escape "${f#./}")\""
+    done <<<"$files"
+    echo "  \${EndIf}"
   done
-  # Folders deepest first; RMDir without /r keeps anything the user put there.
   (cd "$DIST" && find . -mindepth 1 -type d | LC_ALL=C sort -r) | while read -r d; do
     echo "  RMDir \"\$INSTDIR\\$(nsis_escape "${d#./}")\""
   done

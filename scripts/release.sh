@@ -1,34 +1,39 @@
 #!/bin/bash
-# Builds a release and lays out the folder the update server serves under
+# Builds a release in a tree of its own (tests off: the program trusts the
+# release keys only) and lays out the folder the update server serves under
 # /t51c/software/:
 #   Vantrel Glimra Setup VERSION.exe   the installer users download
 #   Software-VERSION.zip               the update package (holds Software-VERSION.exe,
 #                                      the same installer)
-#   Software-VERSION.zip.sig           its signature (scripts/sign-update.sh)
+#   Software-VERSION.zip.sig           its signature, for programs from before the release record
+#   release                            the signed release record (app/update/ReleaseRecord.h)
+#   release.sig                        its signature (scripts/sign-update.sh)
 #   version                            VERSION, without a line end
 #
-# Usage: scripts/release.sh VERSION [--key PRIVATE_KEY.pem] [--out DIR] [--installer FILE]
-#   --key        signing key; default $GLIMRA_RELEASE_KEY
-#   --out        output folder; default release/VERSION (emptied first)
-#   --installer  package this already built "Vantrel Glimra Setup VERSION.exe"
-#                instead of building (the build of VERSION goes to
-#                ${GLIMRA_RELEASE_BUILD:-build-release})
+# Usage: scripts/release.sh VERSION [--key PRIVATE_KEY.pem] [--out DIR] [--release-keys "PUB.pem[;PUB.pem]"]
+#   --key           signing key; default $GLIMRA_RELEASE_KEY
+#   --out           output folder; default release/VERSION (emptied first)
+#   --release-keys  the public keys the released program trusts (CALDRIS_RELEASE_KEYS);
+#                   default $GLIMRA_RELEASE_KEYS, else the committed
+#                   app/update/keys/update-release-key.pub.pem. The signing
+#                   key's public half must be one of them.
+# The build goes to ${GLIMRA_RELEASE_BUILD:-build-release}.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 SIGN="$ROOT/scripts/sign-update.sh"
 
 die() { echo "release: $*" >&2; exit 1; }
 
-[ $# -ge 1 ] || die "usage: scripts/release.sh VERSION [--key FILE] [--out DIR] [--installer FILE]"
+[ $# -ge 1 ] || die "usage: scripts/release.sh VERSION [--key FILE] [--out DIR] [--release-keys LIST]"
 VERSION="$1"; shift
 KEY="${GLIMRA_RELEASE_KEY:-}"
 OUT="$ROOT/release/$VERSION"
-INSTALLER=""
+RELEASE_KEYS="${GLIMRA_RELEASE_KEYS:-$ROOT/app/update/keys/update-release-key.pub.pem}"
 while [ $# -gt 0 ]; do
   case "$1" in
     --key) KEY="$2"; shift 2 ;;
     --out) OUT="$2"; shift 2 ;;
-    --installer) INSTALLER="$2"; shift 2 ;;
+    --release-keys) RELEASE_KEYS="$2"; shift 2 ;;
     *) die "unknown argument '$1'" ;;
   esac
 done
@@ -43,25 +48,35 @@ for p in "${parts[@]}"; do [ "$((10#$p))" -le 65535 ] || die "version part $p is
 [ -n "$KEY" ] || die "no signing key: pass --key FILE or set GLIMRA_RELEASE_KEY"
 [ -f "$KEY" ] || die "signing key $KEY not found"
 [ -x "$SIGN" ] || die "signing script $SIGN not found"
+# Before anything is built: a release the program would refuse is no release.
+abs_keys=()
+IFS=';' read -r -a listed <<<"$RELEASE_KEYS"
+for pub in "${listed[@]}"; do
+  [ -f "$pub" ] || die "release key $pub not found"
+  abs_keys+=("$(realpath "$pub")")
+done
+RELEASE_KEYS=$(IFS=';'; echo "${abs_keys[*]}")
+probe=$(mktemp)
+trap 'rm -f "$probe" "$probe.sig"' EXIT
+"$SIGN" --trusted "$RELEASE_KEYS" "$probe" "$KEY" >/dev/null ||
+  die "the signing key $KEY is not one of the keys the release trusts ($RELEASE_KEYS)"
 
 SETUP_NAME="Vantrel Glimra Setup $VERSION.exe"
-if [ -z "$INSTALLER" ]; then
-  BUILD="${GLIMRA_RELEASE_BUILD:-$ROOT/build-release}"
-  "$ROOT/scripts/setup.sh"
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCALDRIS_BUILD_TESTS=OFF "-DCALDRIS_VERSION=$VERSION" >/dev/null
-  cmake --build "$BUILD" --target installer
-  INSTALLER="$BUILD/installer/$SETUP_NAME"
-fi
+BUILD="${GLIMRA_RELEASE_BUILD:-$ROOT/build-release}"
+"$ROOT/scripts/setup.sh"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DCALDRIS_BUILD_TESTS=OFF "-DCALDRIS_VERSION=$VERSION" \
+  "-DCALDRIS_RELEASE_KEYS=$RELEASE_KEYS" >/dev/null
+cmake --build "$BUILD" --target installer
+INSTALLER="$BUILD/installer/$SETUP_NAME"
 [ -f "$INSTALLER" ] || die "installer $INSTALLER not found"
-[ "$(basename "$INSTALLER")" = "$SETUP_NAME" ] || die "$INSTALLER is not the installer of $VERSION"
 
 # Emptied first, but only if it holds nothing but a release's files.
 if [ -d "$OUT" ]; then
   for f in "$OUT"/* "$OUT"/.[!.]*; do
     [ -e "$f" ] || continue
     case "$(basename "$f")" in
-      version|Software-*.zip|Software-*.zip.sig|"Vantrel Glimra Setup "*.exe) rm -f "$f" ;;
+      version|release|release.sig|Software-*.zip|Software-*.zip.sig|"Vantrel Glimra Setup "*.exe) rm -f "$f" ;;
       *) die "$OUT holds $(basename "$f"), which is not part of a release; choose another --out" ;;
     esac
   done
@@ -83,8 +98,17 @@ with open(source, "rb") as f, zipfile.ZipFile(archive, "w") as z:
     z.writestr(info, f.read(), compresslevel=9)
 PY
 
-"$SIGN" "$OUT/Software-$VERSION.zip" "$KEY"
-[ -s "$OUT/Software-$VERSION.zip.sig" ] || die "signing wrote no $OUT/Software-$VERSION.zip.sig"
+# The record names this release: the program downloads it first and takes
+# nothing that is not strictly newer than itself or not exactly this package.
+package="$OUT/Software-$VERSION.zip"
+installer_sha=$(sha256sum "$INSTALLER" | cut -d' ' -f1)
+printf 'product=Vantrel Glimra\nversion=%s\npackage=Software-%s.zip\nlength=%s\nsha256=%s\ninstaller=Software-%s.exe\ninstaller-sha256=%s\nissued=%s\n' \
+  "$VERSION" "$VERSION" "$(stat -c %s "$package")" "$(sha256sum "$package" | cut -d' ' -f1)" "$VERSION" \
+  "$installer_sha" "$(date -u +%Y-%m-%d)" >"$OUT/release"
+for f in "$package" "$OUT/release"; do
+  "$SIGN" --trusted "$RELEASE_KEYS" "$f" "$KEY" >/dev/null
+  [ -s "$f.sig" ] || die "signing wrote no $f.sig"
+done
 
 printf '%s' "$VERSION" >"$OUT/version"
 

@@ -44,10 +44,13 @@ std::wstring GetAppDataPath()
     return AppDataPathFrom(hr, folder);
 }
 
-std::wstring GetDownloadPath()
+std::wstring GetStagingFolderPath()
 {
-    const std::wstring appData = GetAppDataPath();
-    return appData.empty() ? appData : appData + L"\\temp\\";
+    wchar_t folder[MAX_PATH + 1] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)) ||
+        folder[0] == L'\0')
+        return L"";
+    return std::wstring(folder) + L"\\" + kProductName + L" Update\\";
 }
 
 bool CreateDirectoryTree(const std::wstring& path)

@@ -96,6 +96,7 @@ using UniqueInternet = UniqueResource<win32_traits::ClosedBy<HINTERNET, Internet
 using UniqueBcryptAlgorithm = UniqueResource<win32_traits::BcryptAlgorithm>;
 using UniqueBcryptKey = UniqueResource<win32_traits::ClosedBy<BCRYPT_KEY_HANDLE, BCryptDestroyKey>>;
 using UniqueBcryptHash = UniqueResource<win32_traits::ClosedBy<BCRYPT_HASH_HANDLE, BCryptDestroyHash>>;
+using UniqueLocalMemory = UniqueResource<win32_traits::ClosedBy<HLOCAL, LocalFree>>;
 
 // A BSTR made from text, owned.
 inline UniqueBstr MakeBstr(const wchar_t* text)

@@ -1,18 +1,90 @@
 #include "AppEntry.h"
 
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "ProductName.h"
+#include "SecurityRules.h"
+
+namespace {
+
+// The boundary: the namespace's name and the Administrators SID.
+struct Boundary {
+    HANDLE descriptor = nullptr;
+    Boundary() : descriptor(CreateBoundaryDescriptorW(kProductName, 0))
+    {
+        BYTE sid[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof sid;
+        if (descriptor != nullptr && (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) ||
+                                      !AddSIDToBoundaryDescriptor(&descriptor, sid))) {
+            DeleteBoundaryDescriptor(descriptor);
+            descriptor = nullptr;
+        }
+    }
+    ~Boundary()
+    {
+        if (descriptor != nullptr)
+            DeleteBoundaryDescriptor(descriptor);
+    }
+    Boundary(const Boundary&) = delete;
+    Boundary& operator=(const Boundary&) = delete;
+};
+
+struct PrivateNamespace : win32_traits::NullEmpty<HANDLE, nullptr> {
+    static void Close(HANDLE h) { ClosePrivateNamespace(h, 0); }
+};
+
+// Open for the life of the process: the namespace lives while a handle does.
+bool OpenInstanceNamespace()
+{
+    static UniqueResource<PrivateNamespace> space;
+    if (space)
+        return true;
+    const Boundary boundary;
+    if (boundary.descriptor == nullptr)
+        return false;
+    // Only SYSTEM and the Administrators may open it or create objects in it.
+    UniqueLocalMemory descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1,
+                                                              descriptor.put(), nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    space.reset(CreatePrivateNamespaceW(&attributes, boundary.descriptor, kProductName));
+    if (!space && GetLastError() == ERROR_ALREADY_EXISTS)
+        space.reset(OpenPrivateNamespaceW(boundary.descriptor, kProductName));
+    return static_cast<bool>(space);
+}
+
+}  // namespace
 
 UniqueHandle CreateInstanceMutex(bool& alreadyRunning)
 {
-    UniqueHandle mutex(CreateMutexW(nullptr, TRUE, kProductName));
-    alreadyRunning = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
-    if (alreadyRunning)
+    alreadyRunning = false;
+    // Without private namespaces (Wine has none) the mutex is named plainly
+    // and its owner tells whether an instance of this program made it.
+    const bool inNamespace = OpenInstanceNamespace();
+    const std::wstring name = std::wstring(kProductName) + (inNamespace ? L"\\Instance" : L" Instance");
+    UniqueLocalMemory descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1,
+                                                              descriptor.put(), nullptr))
+        return {};
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    UniqueHandle mutex(CreateMutexW(&attributes, TRUE, name.c_str()));
+    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        // One a normal process made first neither stops this program nor is held by it.
+        alreadyRunning = inNamespace || OwnedByAdministratorsOrSystem(mutex.get());
         mutex.reset();
+    }
     return mutex;
+}
+
+UniqueHandle CreateInstallerMarker()
+{
+    return UniqueHandle(CreateMutexW(nullptr, FALSE, kProductName));
 }
 
 bool ActivateRunningInstance()
@@ -43,11 +115,13 @@ bool ApplySmallScreenDpiRule()
     return true;
 }
 
-bool EnableDebugPrivilege()
+bool RaisePriority()
 {
-    if (!SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS))
-        return false;
+    return SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS) != FALSE;
+}
 
+bool SetDebugPrivilege(bool enabled)
+{
     HANDLE rawToken = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken))
         return false;
@@ -55,7 +129,7 @@ bool EnableDebugPrivilege()
 
     TOKEN_PRIVILEGES privileges = {};
     privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    privileges.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
     if (!LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid))
         return false;
 
@@ -64,33 +138,33 @@ bool EnableDebugPrivilege()
     return GetLastError() == ERROR_SUCCESS;
 }
 
-bool TerminateProcessByName(const wchar_t* name)
+bool TerminateProcessAt(const std::wstring& path)
 {
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
         return false;
+    const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
 
-    DWORD processId = 0;
-    bool found = false;
+    SetDebugPrivilege(true);
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
          more = Process32NextW(snapshot.get(), &entry)) {
         entry.szExeFile[MAX_PATH - 1] = L'\0';
-        _wcslwr_s(entry.szExeFile, MAX_PATH);
-        if (_wcsicmp(entry.szExeFile, name) == 0) {
-            processId = entry.th32ProcessID;
-            found = true;
+        if (_wcsicmp(entry.szExeFile, name.c_str()) != 0)
+            continue;
+        // The name is anyone's to choose; only the full path says which program it is.
+        UniqueHandle process(
+            OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        std::vector<wchar_t> image(32768);
+        DWORD size = static_cast<DWORD>(image.size());
+        if (process && QueryFullProcessImageNameW(process.get(), 0, image.data(), &size) &&
+            _wcsicmp(image.data(), path.c_str()) == 0) {
+            TerminateProcess(process.get(), 0);
             break;
         }
     }
-    snapshot.reset();
-
-    if (found) {
-        UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId));
-        if (process)
-            TerminateProcess(process.get(), 0);
-    }
+    SetDebugPrivilege(false);
     return true;
 }
 

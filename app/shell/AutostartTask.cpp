@@ -5,6 +5,7 @@
 
 #include "ApartmentScope.h"
 #include "ComPtr.h"
+#include "SecurityRules.h"
 #include "LogonTrigger.h"
 #include "Paths.h"
 #include "UniqueResource.h"
@@ -126,7 +127,21 @@ HRESULT CreateTaskSchedulerService(ITaskService** service)
 
 int RegisterStartupTask()
 {
-    return RegisterStartupTask(CreateTaskSchedulerService, GetModulePath() + L"Vantrel Glimra.exe", stderr);
+    const UniqueLocalMemory folderSecurity = ReadFolderSecurity(GetModulePath());
+    return RegisterStartupTaskFrom(folderSecurity.get(), CreateTaskSchedulerService,
+                                   GetModulePath() + L"Vantrel Glimra.exe", stderr);
+}
+
+int RegisterStartupTaskFrom(PSECURITY_DESCRIPTOR folderSecurity, TaskServiceFactory factory,
+                            const std::wstring& programPath, FILE* err)
+{
+    // A task at the highest level runs whatever lies in the folder at the next
+    // logon, without a prompt: only for a folder no normal process can change.
+    if (WritableByNonAdministrators(folderSecurity)) {
+        std::fputs(kUnprotectedFolderText, err);
+        return 1;
+    }
+    return RegisterStartupTask(factory, programPath, err);
 }
 
 int RegisterStartupTask(TaskServiceFactory factory, const std::wstring& programPath, FILE* err)

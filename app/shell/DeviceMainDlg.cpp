@@ -142,7 +142,7 @@ void DeviceMainDlg::StartUpdateService()
     host.window = window;
     host.softwareBaseUrl = softwareBaseUrl;
     host.currentVersion = currentSoftwareVersion;
-    host.downloadFolder = GetDownloadPath();
+    host.stagingFolder = GetStagingFolderPath();
     updates_ = std::make_unique<UpdateCoordinator>(std::move(host));
 }
 

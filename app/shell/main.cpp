@@ -8,6 +8,7 @@
 #include "GdiplusScope.h"
 #include "MainLayout.h"
 #include "Manager.h"
+#include "Paths.h"
 
 namespace {
 
@@ -36,9 +37,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
         return 0;
     }
 
+    UniqueHandle installerMarker = CreateInstallerMarker();
+
     ApplySmallScreenDpiRule();
-    EnableDebugPrivilege();
-    TerminateProcessByName(kSensorServerProcess);
+    RaisePriority();
+    const std::wstring sensorServer = GetModulePath() + kSensorServerProcess;
+    TerminateProcessAt(sensorServer);
 
     const bool show = !HasHideSwitch(commandLine);
     {
@@ -49,8 +53,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
         // The dialog (and every GDI+ object it owns) is gone before GDI+ shuts down.
         auto dialog = std::make_unique<DeviceMainDlg>();
         ShowMainDialog(*dialog, show);
-        TerminateProcessByName(kSensorServerProcess);
+        TerminateProcessAt(sensorServer);
     }
-    instanceMutex.release();  // owned for the life of the process
+    // Owned for the life of the process.
+    instanceMutex.release();
+    installerMarker.release();
     return 1;
 }

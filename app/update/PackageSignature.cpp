@@ -32,20 +32,19 @@ bool ReadSmallFile(const std::wstring& path, std::vector<BYTE>& bytes, bool& mis
            (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) && got == bytes.size());
 }
 
-// SHA-256 of the file's bytes, read while nobody may write to it.
-bool HashFile(const std::wstring& path, BYTE (&digest)[kSha256Bytes])
+bool HashOpenFile(HANDLE file, BYTE (&digest)[kSha256Bytes])
 {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     UniqueBcryptAlgorithm algorithm;
     UniqueBcryptHash hash;
-    if (!file || BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0 ||
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ||
+        BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0 ||
         BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0) != 0)
         return false;
     std::vector<BYTE> chunk(kReadChunk);
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), chunk.data(), kReadChunk, &got, nullptr))
+        if (!ReadFile(file, chunk.data(), kReadChunk, &got, nullptr))
             return false;
         if (got == 0)
             break;
@@ -53,6 +52,14 @@ bool HashFile(const std::wstring& path, BYTE (&digest)[kSha256Bytes])
             return false;
     }
     return BCryptFinishHash(hash.get(), digest, kSha256Bytes, 0) == 0;
+}
+
+// SHA-256 of the file's bytes, read while nobody may write to it.
+bool HashFile(const std::wstring& path, BYTE (&digest)[kSha256Bytes])
+{
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return file && HashOpenFile(file.get(), digest);
 }
 
 UniqueBcryptKey ImportPublicKey(const char* pem)
@@ -99,4 +106,18 @@ SignatureCheck VerifyPackageSignature(const std::wstring& packagePath, const std
             return SignatureCheck::Valid;
     }
     return SignatureCheck::Invalid;
+}
+
+std::string Sha256Hex(HANDLE file)
+{
+    BYTE digest[kSha256Bytes];
+    if (!HashOpenFile(file, digest))
+        return {};
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (BYTE b : digest) {
+        text += kHex[b >> 4];
+        text += kHex[b & 15];
+    }
+    return text;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 // What a package's detached signature says about it.
@@ -14,3 +16,8 @@ enum class SignatureCheck {
 // key of TrustedUpdateKeys(), with the Windows crypto API (BCrypt; the keys are
 // decoded through CryptoAPI's X.509 decoder).
 SignatureCheck VerifyPackageSignature(const std::wstring& packagePath, const std::wstring& signaturePath);
+
+// SHA-256 of an open file's bytes from its start, as 64 lower-case hex digits;
+// empty when it cannot be read. Read through the caller's handle, so the bytes
+// are those of the file the caller holds, not of whatever the path names now.
+std::string Sha256Hex(HANDLE file);

@@ -3,18 +3,23 @@
 
 // The names and places of one software update.
 struct SoftwarePackage {
-    std::wstring packageName;    // "Software-<version>.zip"
-    std::wstring packageUrl;     // base URL + "//" + package name (the base ends in "/")
-    std::wstring signatureUrl;   // package URL + ".sig", the detached signature beside it
-    std::wstring folder;         // the download folder, ending in a backslash
-    std::wstring packagePath;    // folder + package name
-    std::wstring signaturePath;  // package path + ".sig"
-    std::wstring installerName;  // "Software-<version>.exe"
-    std::wstring installerPath;  // folder + installer name
+    std::wstring version;               // the offered version, trimmed
+    std::wstring currentVersion;        // the running program's
+    std::wstring recordUrl;             // base URL + "release": the signed release record
+    std::wstring recordSignatureUrl;    // record URL + ".sig"
+    std::wstring packageName;           // "Software-<version>.zip"
+    std::wstring packageUrl;            // base URL + "//" + package name (the base ends in "/")
+    std::wstring folder;                // the staging folder, ending in a backslash
+    std::wstring recordPath;            // folder + "release"
+    std::wstring recordSignaturePath;   // record path + ".sig"
+    std::wstring packagePath;           // folder + package name
+    std::wstring installerName;         // "Software-<version>.exe"
+    std::wstring installerPath;         // folder + installer name
 };
 
 // softwareBaseUrl: the update server's software folder (ends in "/t51c/software/");
-// version: the accepted version file's text; downloadFolder: the per-user
-// download folder (the shell's GetDownloadPath()).
+// version: the accepted version file's text; stagingFolder: Paths'
+// GetStagingFolderPath(). The names hold the version only once it passed
+// IsReleaseVersion (InstallSoftwareUpdate refuses any other before using them).
 SoftwarePackage MakeSoftwarePackage(const std::wstring& softwareBaseUrl, const std::wstring& version,
-                                    const std::wstring& downloadFolder);
+                                    const std::wstring& stagingFolder);

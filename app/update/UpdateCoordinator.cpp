@@ -1,5 +1,6 @@
 #include "UpdateCoordinator.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "CUIMessageBox.h"
@@ -257,8 +258,10 @@ void UpdateCoordinator::RunSoftwareUpdate(const std::wstring& version, const std
     // Exit stops the download before its next read; the part is deleted.
     HttpClient client;
     client.SetCancelCheck([&cancelled] { return cancelled.load(); });
-    actions.download = [&](const std::wstring& url, const std::wstring& path) {
-        return client.DownloadFile(url, path, host_.window) == 1;
+    actions.download = [&](const std::wstring& url, const std::wstring& path, uint64_t maxBytes) {
+        HttpClient::DownloadLimits limits;
+        limits.maxBytes = std::min(maxBytes, HttpClient::kMaxDownloadBytes);
+        return client.DownloadFile(url, path, host_.window, limits) == 1;
     };
     actions.tell = [&](const std::wstring& text) {
         if (!cancelled.load())
@@ -277,12 +280,8 @@ void UpdateCoordinator::RunSoftwareUpdate(const std::wstring& version, const std
     // the icon goes and the cooler is left dark.
     actions.endProgram = [this] { host_.post(WM_COMMAND, kExitCommand, 0); };
 
-    SoftwareUpdateResult result = SoftwareUpdateResult::DownloadFailed;
-    if (host_.downloadFolder.empty())
-        actions.tell(kUpdateDownloadFailedText);
-    else
-        result = InstallSoftwareUpdate(MakeSoftwarePackage(host_.softwareBaseUrl, version, host_.downloadFolder),
-                                       actions);
+    const SoftwareUpdateResult result =
+        InstallSoftwareUpdate(MakeSoftwarePackage(host_.softwareBaseUrl, version, host_.stagingFolder), actions);
     std::lock_guard<std::mutex> lock(lock_);
     flow_.EndSoftwareUpdate(result == SoftwareUpdateResult::InstallerStarted);
 }

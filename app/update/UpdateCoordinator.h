@@ -50,8 +50,8 @@ public:
         // The update server's software folder and this program's version.
         std::wstring softwareBaseUrl;
         std::wstring currentVersion;
-        // Where command 7 puts its files; empty: none could be made.
-        std::wstring downloadFolder;
+        // Where command 7 downloads, checks and unpacks (Paths' GetStagingFolderPath).
+        std::wstring stagingFolder;
     };
 
     explicit UpdateCoordinator(Host host);

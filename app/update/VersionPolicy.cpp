@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ReleaseRecord.h"
+
 namespace {
 
 std::vector<std::wstring> SplitParts(const std::wstring& text)
@@ -42,9 +44,11 @@ int CompareVersions(const std::wstring& a, const std::wstring& b)
 
 SoftwareVerdict JudgeSoftwareVersion(const std::wstring& current, const std::wstring& offered)
 {
-    if (offered.empty() || offered.size() > 10)
+    // The text goes into file names and addresses: only the release format passes.
+    const std::wstring version = TrimVersionText(offered);
+    if (version.size() > 10 || !IsReleaseVersion(version))
         return SoftwareVerdict::Rejected;
-    return CompareVersions(current, offered) >= 1 ? SoftwareVerdict::Available : SoftwareVerdict::Latest;
+    return CompareVersions(current, version) == 1 ? SoftwareVerdict::Available : SoftwareVerdict::Latest;
 }
 
 std::wstring FirmwareHexText(int raw)

@@ -9,9 +9,9 @@
 int CompareVersions(const std::wstring& a, const std::wstring& b);
 
 enum class SoftwareVerdict {
-    Rejected,   // empty or longer than 10 characters: not a version file
+    Rejected,   // once trimmed, not four numbers a.b.c.d of at most 10 characters
     Latest,
-    Available,  // newer, or a different number of parts
+    Available,  // newer
 };
 SoftwareVerdict JudgeSoftwareVersion(const std::wstring& current, const std::wstring& offered);
 

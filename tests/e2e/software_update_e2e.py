@@ -1,13 +1,16 @@
 #!/usr/bin/python3
 """End-to-end test of the software update with real X input: the local HTTPS
 update server offers 1.0.2.0, the start-up check prompts, YES downloads the
-package and its signature, and the program starts the installer inside and
-ends with code 0. A package that is missing, unsigned or without an installer
-is refused with a box, and the program stays.
+signed release record and the package it names into the staging folder under
+the program data folder, and the program starts the installer inside and ends
+with code 0. A release that is missing, unsigned, older than the program or
+without an installer is refused with a box, the staging folder goes, and the
+program stays.
 
 usage: software_update_e2e.py BUILD_DIR SOURCE_DIR
 """
 
+import hashlib
 import os
 import re
 import shutil
@@ -72,8 +75,9 @@ class Server:
                                  capture_output=True, text=True, timeout=60, stdin=subprocess.DEVNULL)
         check(trusted.returncode == 0, f"trust-ca failed: {trusted.stderr}")
 
-    def offer(self, entries, signed):
-        """The version file and a package of `entries` (name -> bytes), signed or not."""
+    def offer(self, entries, signed, version=OFFER):
+        """The version file, a package of `entries` (name -> bytes) and its
+        release record for `version`, signed or not."""
         for name in os.listdir(self.folder):
             os.remove(os.path.join(self.folder, name))
         with open(os.path.join(self.folder, "version"), "w") as f:
@@ -84,16 +88,25 @@ class Server:
         with zipfile.ZipFile(package, "w", zipfile.ZIP_DEFLATED) as z:
             for name, data in entries.items():
                 z.writestr(name, data)
+        with open(package, "rb") as f:
+            data = f.read()
+        installer = entries.get(f"Software-{version}.exe", b"")
+        record = os.path.join(self.folder, "release")
+        with open(record, "w", newline="\n") as f:
+            f.write(f"product=Vantrel Glimra\nversion={version}\npackage=Software-{version}.zip\n"
+                    f"length={len(data)}\nsha256={hashlib.sha256(data).hexdigest()}\n"
+                    f"installer=Software-{version}.exe\ninstaller-sha256={hashlib.sha256(installer).hexdigest()}\n"
+                    f"issued=2026-12-07\n")
         if signed:
-            subprocess.run([os.path.join(self.source, "scripts", "sign-update.sh"), package,
+            subprocess.run([os.path.join(self.source, "scripts", "sign-update.sh"), record,
                             os.path.join(self.build, "update-keys", "test-update-key.pem")],
                            check=True, capture_output=True)
 
 
 def download_folder(s):
-    prefix = os.environ["WINEPREFIX"]
-    return os.path.join(prefix, "drive_c", "users", os.environ.get("USER", "root"), "AppData", "Local",
-                        "Vantrel Glimra Files", "temp")
+    """The staging folder. Wine keeps no ACLs and reads back a descriptor the
+    program refuses, so each session starts without it."""
+    return os.path.join(os.environ["WINEPREFIX"], "drive_c", "ProgramData", "Vantrel Glimra Update")
 
 
 def session(server, name, build):
@@ -116,12 +129,12 @@ def installs(server, build):
             check(f"Software-{OFFER}.exe" in f.read(), "another program ran")
         wait_for("the program to end", lambda: s.program.poll() is not None, 30, interval=0.3)
         check(s.program.returncode == 0, f"the program ended with {s.program.returncode}")
-        check(not os.path.exists(os.path.join(download_folder(s), f"Software-{OFFER}.zip")),
-              "the package was not deleted after extraction")
+        check(os.path.isfile(os.path.join(download_folder(s), f"Software-{OFFER}.exe")),
+              "the installer did not start from the staging folder")
 
 
-def refused(server, build, name, entries, signed, left_in_folder):
-    server.offer(entries, signed)
+def refused(server, build, name, entries, signed, left_in_folder, version=OFFER):
+    server.offer(entries, signed, version)
     with session(server, f"software_update_{name}", build) as s:
         shutil.rmtree(download_folder(s), ignore_errors=True)
         answer_yes(s, "prompt")
@@ -141,7 +154,9 @@ def software_update(build, source):
         refused(server, build, "missing", None, signed=False, left_in_folder=[])
         refused(server, build, "unsigned", {f"Software-{OFFER}.exe": b"MZ"}, signed=False, left_in_folder=[])
         refused(server, build, "no_installer", {"readme.txt": b"no installer here\r\n"}, signed=True,
-                left_in_folder=["readme.txt"])
+                left_in_folder=[])
+        refused(server, build, "older", {"Software-1.0.0.0.exe": b"MZ"}, signed=True, left_in_folder=[],
+                version="1.0.0.0")
     finally:
         server.server.shutdown()
 

@@ -1,13 +1,17 @@
 """The release folder and the installer's whole life under Wine.
 
-  release   BUILD SOURCE VERSION INSTALLER
-      scripts/release.sh packages the test build's installer with a throwaway
-      key into BUILD/installer-test/release: exactly the four files of the
-      update server's software folder, a package holding the same installer, a
-      signature that verifies, a version file the program accepts.
+  release   BUILD SOURCE VERSION RELEASE_KEYS
+      The program of this (tests on) build holds exactly the release keys
+      RELEASE_KEYS. scripts/release.sh refuses a signing key that is not one
+      of the keys the release trusts, before it builds anything. The test
+      release that the build made (BUILD/test-releases/VERSION, a throwaway
+      release key) is exactly the six files of the update server's software
+      folder: a package holding the same installer, signatures that verify, a
+      release record naming them, a version file the program accepts; its
+      program holds exactly the throwaway key.
   lifecycle BUILD SOURCE VERSION
-      In a Wine prefix and X display of its own: the update package is unpacked
-      into the per-user download folder and its installer run from there with
+      In a Wine prefix and X display of its own: the test release's update
+      package is unpacked into the staging folder and its installer run from there with
       /S while an instance that ignores "Exit" holds the program's mutex and
       window (it is ended after the bounded wait); every file lands in Program
       Files, the Start-menu entry and the Uninstall entry exist, the program
@@ -19,7 +23,9 @@
 """
 
 import filecmp
+import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -49,54 +55,81 @@ def run(args, timeout=120, env=None, expect=0):
 
 # ---------------------------------------------------------------- release
 
-def throwaway_key(work):
-    key, public = os.path.join(work, "throwaway.pem"), os.path.join(work, "throwaway.pub.pem")
-    if not os.path.exists(public):
-        run(["openssl", "genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:3072", "-out", key])
-        run(["openssl", "pkey", "-in", key, "-pubout", "-out", public])
-    return key, public
-
-
 def signature_verifies(public, package):
     return run(["openssl", "dgst", "-sha256", "-sigopt", "rsa_padding_mode:pss", "-sigopt", "rsa_pss_saltlen:32",
                 "-verify", public, "-signature", package + ".sig", package], expect=None).returncode == 0
 
 
-def release(build, source, version, installer):
+PUBLIC_KEY = re.compile(rb"-----BEGIN PUBLIC KEY-----[A-Za-z0-9+/=\s]+?-----END PUBLIC KEY-----")
+
+
+def keys_in(path):
+    """The PEM public keys in a file, whitespace left out."""
+    with open(path, "rb") as f:
+        return sorted(re.sub(rb"\s", b"", k) for k in PUBLIC_KEY.findall(f.read()))
+
+
+def release(build, source, version, release_keys):
+    keys = os.path.join(build, "update-keys")
+    throwaway, throwaway_public = os.path.join(keys, "throwaway-release-key.pem"), \
+        os.path.join(keys, "throwaway-release-key.pub.pem")
+    shipped = keys_in(os.path.join(build, "dist", EXE))
+    check(shipped == sorted(k for p in release_keys.split(";") for k in keys_in(p)),
+          f"the build's program holds {len(shipped)} keys, not exactly the release keys {release_keys}")
+
     work = os.path.join(build, "installer-test")
     os.makedirs(work, exist_ok=True)
-    out = os.path.join(work, "release")
-    key, public = throwaway_key(work)
+    refused = os.path.join(work, "refused")
+    shutil.rmtree(refused, ignore_errors=True)
     script = os.path.join(source, "scripts", "release.sh")
-    env = dict(os.environ)
+    env = dict(os.environ, GLIMRA_RELEASE_BUILD=os.path.join(work, "no-build"))
     env.pop("GLIMRA_RELEASE_KEY", None)
+    env.pop("GLIMRA_RELEASE_KEYS", None)
+    # No key, a version the program would not accept, a key the release does
+    # not trust (the tests' key, the throwaway key against the committed
+    # release key): no release, nothing built.
+    run([script, version, "--out", refused], env=env, expect=1)
+    run([script, "1.0.100.100", "--out", refused, "--key", throwaway, "--release-keys", throwaway_public],
+        env=env, expect=1)
+    for key, trusted in ((os.path.join(keys, "test-update-key.pem"), release_keys), (throwaway, release_keys),
+                         (throwaway, os.path.join(keys, "untrusted-update-key.pub.pem"))):
+        result = run([script, version, "--out", refused, "--key", key, "--release-keys", trusted], env=env, expect=1)
+        check("is not one of the keys the release trusts" in result.stderr, f"release.sh said: {result.stderr}")
+    check(not os.path.exists(refused) and not os.path.exists(env["GLIMRA_RELEASE_BUILD"]),
+          "a refused release wrote or built something")
 
-    # No key, no release; a version the program would not accept, no release.
-    run([script, version, "--installer", installer, "--out", out], env=env, expect=1)
-    run([script, "1.0.100.100", "--installer", installer, "--out", out, "--key", key], env=env, expect=1)
-
-    run([script, version, "--installer", installer, "--out", out, "--key", key], env=env)
+    out = os.path.join(build, "test-releases", version)
     setup = f"{PRODUCT} Setup {version}.exe"
     package = f"Software-{version}.zip"
-    expected = sorted([setup, package, package + ".sig", "version"])
+    expected = sorted([setup, package, package + ".sig", "release", "release.sig", "version"])
     check(sorted(os.listdir(out)) == expected, f"release folder holds {sorted(os.listdir(out))}, not {expected}")
+    check(keys_in(os.path.join(build, "test-releases", f"build-{version}", "dist", EXE)) == keys_in(throwaway_public),
+          "the test release's program does not hold exactly the throwaway release key")
     with open(os.path.join(out, "version"), "rb") as f:
         check(f.read() == version.encode(), "the version file is not exactly the version")
-    check(filecmp.cmp(installer, os.path.join(out, setup), shallow=False), "the release's installer differs")
+    with open(os.path.join(out, setup), "rb") as f:
+        installer = f.read()
     with zipfile.ZipFile(os.path.join(out, package)) as z:
         names = z.namelist()
         check(names == [f"Software-{version}.exe"], f"package holds {names}")
-        with open(installer, "rb") as f:
-            check(z.read(names[0]) == f.read(), "the package's installer differs from the release's")
-    check(signature_verifies(public, os.path.join(out, package)), "the package's signature does not verify")
-    with open(os.path.join(out, package), "r+b") as f:
-        f.seek(100)
-        byte = f.read(1)
-        f.seek(100)
-        f.write(bytes([byte[0] ^ 1]))
-    check(not signature_verifies(public, os.path.join(out, package)), "a changed package still verifies")
-    # Leave the intact folder for the lifecycle test.
-    run([script, version, "--installer", installer, "--out", out, "--key", key], env=env)
+        check(z.read(names[0]) == installer, "the package's installer differs from the release's")
+    with open(os.path.join(out, package), "rb") as f:
+        data = f.read()
+    with open(os.path.join(out, "release"), "rb") as f:
+        record = f.read().decode("ascii")
+    fields = dict(line.split("=", 1) for line in record.split("\n")[:-1])
+    want = {"product": PRODUCT, "version": version, "package": package, "length": str(len(data)),
+            "sha256": hashlib.sha256(data).hexdigest(), "installer": f"Software-{version}.exe",
+            "installer-sha256": hashlib.sha256(installer).hexdigest()}
+    check(list(fields) == list(want) + ["issued"] and all(fields[k] == v for k, v in want.items()) and
+          re.fullmatch(r"\d{4}-\d\d-\d\d", fields["issued"]), f"the release record reads:\n{record}")
+    for signed in (package, "release"):
+        check(signature_verifies(throwaway_public, os.path.join(out, signed)), f"the {signed} signature does not verify")
+    changed = os.path.join(work, "changed-release")
+    with open(changed, "w", newline="\n") as f:
+        f.write(record.replace(f"version={version}", "version=9.9.9.9"))
+    shutil.copy(os.path.join(out, "release.sig"), changed + ".sig")
+    check(not signature_verifies(throwaway_public, changed), "a changed record still verifies")
     log(f"release folder {out}: " + ", ".join(f"{n} {os.path.getsize(os.path.join(out, n))} B" for n in expected))
 
 
@@ -267,17 +300,16 @@ def running_program(wine):
 
 def lifecycle(build, source, version):
     work = os.path.join(build, "installer-test")
-    release_dir = os.path.join(work, "release")
-    dist = os.path.join(build, "dist")
+    os.makedirs(work, exist_ok=True)
+    release_dir = os.path.join(build, "test-releases", version)
+    dist = os.path.join(build, "test-releases", f"build-{version}", "dist")
     package = os.path.join(release_dir, f"Software-{version}.zip")
-    check(os.path.isfile(package), f"no {package}: the release test makes it")
+    check(os.path.isfile(package), f"no {package}: the build makes it")
 
     wine = Wine(build, source, work)
     try:
-        # As the software update leaves it: unpacked into the download folder.
-        users = os.path.join(wine.prefix, "drive_c", "users")
-        user = next(u for u in sorted(os.listdir(users)) if u != "Public")
-        download_win = rf"C:\users\{user}\AppData\Local\{PRODUCT} Files\temp"
+        # As the software update leaves it: unpacked into the staging folder.
+        download_win = rf"C:\ProgramData\{PRODUCT} Update"
         download = wine.host(download_win)
         os.makedirs(download, exist_ok=True)
         with zipfile.ZipFile(package) as z:
@@ -286,7 +318,7 @@ def lifecycle(build, source, version):
 
         # An instance that drops "Exit" (as during a firmware upgrade): the
         # silent installer waits for it, bounded, then ends that process.
-        log("silent install from the download folder over an instance that ignores Exit")
+        log("silent install from the staging folder over an instance that ignores Exit")
         stub_out = os.path.join(work, "stubborn.out")
         stub = subprocess.Popen(["timeout", "300", WINE64, wine.probe_exe, "stubborn"], env=wine.env,
                                 stdin=subprocess.DEVNULL, stdout=open(stub_out, "w"), stderr=subprocess.DEVNULL)

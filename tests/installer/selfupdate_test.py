@@ -3,16 +3,18 @@ its own.
 
   selfupdate_test.py BUILD SOURCE VERSION NEWER
 
-scripts/release.sh builds NEWER into BUILD/release-NEWER and lays out its
-signed release (test key) as the update server's software folder. The test
-build's installer puts VERSION into Program Files and starts it; the release
-program asks its built-in host, pointed at a local HTTPS server through the
-system's hosts file. On the settings page the label reads "SW Version:
-VVERSION"; "Software update" prompts for NEWER, YES ends the program with code
-0 after starting the interactive installer from the download folder. Its pages
-are clicked through; afterwards Program Files holds NEWER's files, the program
-the finish page starts runs from there with version NEWER, and its settings
-page reads "SW Version: VNEWER".
+The build made two releases with scripts/release.sh (BUILD/test-releases/VERSION
+and NEWER, each a tree of its own with tests off), both trusting only a
+throwaway release key that signed them. NEWER's folder is the update server's
+software folder. VERSION's installer puts VERSION into Program Files and starts
+it; the release program asks its built-in host, pointed at a local HTTPS server
+through the system's hosts file. On the settings page the label reads "SW
+Version: VVERSION"; "Software update" prompts for NEWER, YES fetches the signed
+release record and the package and ends the program with code 0 after starting
+the interactive installer from the staging folder under the program data
+folder. Its pages are clicked through; afterwards Program Files holds NEWER's
+files, the program the finish page starts runs from there with version NEWER,
+and its settings page reads "SW Version: VNEWER".
 """
 
 import os
@@ -93,17 +95,13 @@ def settings_page(artefacts, label):
     raise TestFailure("the gear did not open the settings page")
 
 
-def release(build, source, newer, folder):
-    """scripts/release.sh's folder for NEWER, signed with the key the test build trusts."""
-    env = dict(os.environ, GLIMRA_RELEASE_BUILD=os.path.join(build, f"release-{newer}"))
-    env.pop("GLIMRA_RELEASE_KEY", None)
-    started = time.monotonic()
-    run([os.path.join(source, "scripts", "release.sh"), newer, "--key",
-         os.path.join(build, "update-keys", "test-update-key.pem"), "--out", folder], env=env, timeout=1500)
-    log(f"release {newer} in {time.monotonic() - started:.0f} s")
+def release(build, version):
+    """The folder and build tree of a test release the build made."""
+    releases = os.path.join(build, "test-releases")
+    folder, tree = os.path.join(releases, version), os.path.join(releases, f"build-{version}")
     with open(os.path.join(folder, "version")) as f:
-        check(f.read() == newer, "the release's version file")
-    return os.path.join(build, f"release-{newer}")
+        check(f.read() == version, f"the {version} release's version file")
+    return folder, tree
 
 
 def press_next():
@@ -137,9 +135,12 @@ def selfupdate(build, source, version, newer):
     root = os.path.join(work, "root")
     folder = os.path.join(root, "t51c", "software")
     artefacts = os.path.join(work, "pictures")
-    shutil.rmtree(artefacts, ignore_errors=True)
+    for made in (artefacts, root):
+        shutil.rmtree(made, ignore_errors=True)
     os.makedirs(artefacts)
-    newer_build = release(build, source, newer, folder)
+    old_release, old_build = release(build, version)
+    newer_release, newer_build = release(build, newer)
+    shutil.copytree(newer_release, folder)
     package = os.path.join(folder, f"Software-{newer}.zip")
     with zipfile.ZipFile(package) as z:
         check(z.namelist() == [f"Software-{newer}.exe"], f"the package holds {z.namelist()}")
@@ -165,9 +166,9 @@ def selfupdate(build, source, version, newer):
         wine.wine(os.path.join(build, "bin", "trust-ca.exe"), e2e.windows_path(server.ca_pem))
 
         log(f"{version} installed silently and started by its installer")
-        setup = os.path.join(build, "installer", f"{PRODUCT} Setup {version}.exe")
+        setup = os.path.join(old_release, f"{PRODUCT} Setup {version}.exe")
         wine.wine(e2e.windows_path(setup), "/S", timeout=300)
-        check_installed(wine, os.path.join(build, "dist"), version)
+        check_installed(wine, os.path.join(old_build, "dist"), version)
         old = running_program(wine)
         asked = wait_for("the start-up check", lambda: [r for r in requests if VERSION_PATH in r], 60, 0.3)
         check(f"Host: {UPDATE_HOST}" in asked[0], f"asked another host:\n{asked[0]}")
@@ -187,11 +188,10 @@ def selfupdate(build, source, version, newer):
         log("the installer's pages")
         wait_for("the installer's window", lambda: only_window(INSTALLER_TITLE), 120, 0.3)
         check(ended() == 0, "the program did not end with code 0 after starting the installer")
-        users = os.path.join(wine.prefix, "drive_c", "users")
-        user = next(u for u in sorted(os.listdir(users)) if u != "Public")
-        started = wine.host(rf"C:\users\{user}\AppData\Local\{PRODUCT} Files\temp\Software-{newer}.exe")
+        started = wine.host(rf"C:\ProgramData\{PRODUCT} Update\Software-{newer}.exe")
         with open(started, "rb") as f:
-            check(f.read() == newer_installer, "the download folder's installer is not the release's")
+            check(f.read() == newer_installer, "the staging folder's installer is not the release's")
+        check(any(r.startswith("GET /t51c/software/release ") for r in requests), "the release record was not fetched")
 
         def installed():
             entry = wine.registry(UNINSTALL_KEY) or {}

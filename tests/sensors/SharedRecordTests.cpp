@@ -1,13 +1,17 @@
 // The shared record "qelmar_hardware_mapfile" across processes; the tests use
 // records of their own names so that parallel test processes never meet.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
 
 #include <cstring>
+#include <vector>
 
 #include "CHWiNFOThread.h"
 #include "SensorMapping.h"
 #include "SensorSnapshot.h"
 #include "SensorTestSupport.h"
+#include "UniqueResource.h"
 
 namespace {
 
@@ -120,6 +124,47 @@ TEST(SharedRecord, RecordCommandReportsAnUnpublishedRecord)
     const ProcessResult r = RunTool(L"glimra-diag.exe", L"record --record-name " + Wide(UniqueNarrowName("glimra-none")));
     EXPECT_EQ(r.exitCode, 3u);
     EXPECT_NE(r.out.find("no running program publishes"), std::string::npos) << r.out;
+}
+
+// What a normal process of the user can do: make the record first, owned by
+// the user, writable by everyone. The program leaves it alone and shows its
+// values from private memory.
+TEST(SharedRecord, ARecordAnotherOwnerMadeFirstIsNotUsed)
+{
+    HANDLE rawToken = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken));
+    UniqueHandle token(rawToken);
+    std::vector<BYTE> user(512);
+    DWORD size = static_cast<DWORD>(user.size());
+    ASSERT_TRUE(GetTokenInformation(token.get(), TokenUser, user.data(), size, &size));
+    wchar_t* sid = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid));
+    UniqueLocalMemory sidText(sid);
+    UniqueLocalMemory descriptor;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        (L"O:" + std::wstring(sid) + L"D:(A;;GA;;;WD)").c_str(), SDDL_REVISION_1, descriptor.put(), nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    const std::string name = UniqueNarrowName("glimra-planted");
+    UniqueHandle planted(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, sizeof(SensorSnapshot), name.c_str()));
+    ASSERT_TRUE(planted);
+    UniqueView plantedView(MapViewOfFile(planted.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SensorSnapshot)));
+    auto* plantedRecord = static_cast<SensorSnapshot*>(const_cast<void*>(plantedView.get()));
+    plantedRecord->cpuTemperature = 99.0f;
+
+    const SensorRecordMapping mapped = AttachSensorSnapshot(name.c_str());
+    ASSERT_TRUE(mapped);
+    EXPECT_FALSE(mapped.shared);
+    EXPECT_EQ(mapped.Snapshot()->cpuTemperature, 0.0f);  // not the planted value
+    mapped.Snapshot()->cpuTemperature = 45.0f;
+    EXPECT_EQ(plantedRecord->cpuTemperature, 99.0f);     // and nothing written into it
+
+    // The program's own record, made with its descriptor, is shared.
+    const std::string own = UniqueNarrowName("glimra-record");
+    const SensorRecordMapping first = MapSensorSnapshot(own.c_str());
+    const SensorRecordMapping second = MapSensorSnapshot(own.c_str());
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(first.shared && second.shared && first.created && !second.created);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -65,9 +66,25 @@ TEST(MainWindowRectangle, UsesTheCurrentWorkArea)
     EXPECT_TRUE(EqualRect(&r, &expected));
 }
 
-TEST(InstanceMutex, SecondTakerSeesTheFirst)
+TEST(InstanceMutex, SecondTakerSeesTheFirstAndAPlainNamedSquatterDecidesNothing)
 {
     CrossProcessLock lock(L"CaldrisTest.InstanceMutex");
+    // What a normal process can make before the program starts: the plain
+    // name, and (where the namespace is missing) the fallback name, owned by
+    // the user and open to everyone.
+    UniqueHandle plain(CreateMutexW(nullptr, TRUE, L"Vantrel Glimra"));
+    ASSERT_TRUE(plain);
+    {
+        UniqueLocalMemory descriptor;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;GA;;;WD)", SDDL_REVISION_1,
+                                                                         descriptor.put(), nullptr));
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+        UniqueHandle squatter(CreateMutexW(&attributes, TRUE, L"Vantrel Glimra Instance"));
+        ASSERT_TRUE(squatter);
+        bool running = true;
+        UniqueHandle taken = CreateInstanceMutex(running);
+        EXPECT_FALSE(running) << "a normal process's mutex stopped the program";
+    }
     bool running = true;
     UniqueHandle first = CreateInstanceMutex(running);
     ASSERT_TRUE(first);
@@ -148,11 +165,16 @@ bool DebugPrivilegeEnabled()
     return false;
 }
 
-TEST(DebugPrivilege, RaisesPriorityAndEnablesThePrivilege)
+TEST(DebugPrivilege, PriorityRaisedAndThePrivilegeEnabledOnlyWhileUsed)
 {
-    EXPECT_TRUE(EnableDebugPrivilege());
+    EXPECT_TRUE(RaisePriority());
     EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+    EXPECT_TRUE(SetDebugPrivilege(true));
     EXPECT_TRUE(DebugPrivilegeEnabled());
+    EXPECT_TRUE(SetDebugPrivilege(false));
+    EXPECT_FALSE(DebugPrivilegeEnabled());
+    EXPECT_TRUE(TerminateProcessAt(L"C:\\no\\such\\OpenHardwareMonitorServer.exe"));
+    EXPECT_FALSE(DebugPrivilegeEnabled());
 }
 
 // Copies of the idle helper program under a chosen file name, started and
@@ -183,8 +205,12 @@ protected:
         processes_.clear();
         for (const std::wstring& f : files_)
             DeleteFileW(f.c_str());
+        RemoveDirectoryW((folder_ + L"\\elsewhere").c_str());
         RemoveDirectoryW(folder_.c_str());
     }
+
+    // This folder's sensor server, as the program names its own.
+    std::wstring Server() const { return folder_ + L"\\" + kSensorServerProcess; }
 
     // Starts a copy named fileName; returns its index in processes_.
     size_t Start(const std::wstring& fileName)
@@ -247,12 +273,12 @@ TEST_F(SensorServerProcesses, EndsOnlyTheFirstListedMatchEachTime)
     const std::vector<size_t> order = ListOrder();
     ASSERT_EQ(order.size(), 2u);
 
-    EXPECT_TRUE(TerminateProcessByName(kSensorServerProcess));
+    EXPECT_TRUE(TerminateProcessAt(Server()));
     EXPECT_TRUE(Ended(order[0], 10000));
     EXPECT_EQ(ExitCode(order[0]), 0u);
     EXPECT_FALSE(Ended(order[1], 0));
 
-    EXPECT_TRUE(TerminateProcessByName(kSensorServerProcess));
+    EXPECT_TRUE(TerminateProcessAt(Server()));
     EXPECT_TRUE(Ended(order[1], 10000));
     EXPECT_EQ(ExitCode(order[1]), 0u);
 }
@@ -260,16 +286,21 @@ TEST_F(SensorServerProcesses, EndsOnlyTheFirstListedMatchEachTime)
 TEST_F(SensorServerProcesses, MatchesAnyLetterCase)
 {
     const size_t p = Start(L"openHARDWAREmonitorserver.EXE");
-    EXPECT_TRUE(TerminateProcessByName(kSensorServerProcess));
+    EXPECT_TRUE(TerminateProcessAt(Server()));
     EXPECT_TRUE(Ended(p, 10000));
 }
 
-TEST_F(SensorServerProcesses, OtherNamesAreLeftRunning)
+TEST_F(SensorServerProcesses, OtherNamesAndTheSameNameElsewhereAreLeftRunning)
 {
-    const size_t p = Start(L"OpenHardwareMonitorServer2.exe");
-    EXPECT_TRUE(TerminateProcessByName(kSensorServerProcess));
-    EXPECT_TRUE(TerminateProcessByName(L"no-such-program.exe"));
-    EXPECT_FALSE(Ended(p, 200));
+    const size_t other = Start(L"OpenHardwareMonitorServer2.exe");
+    ASSERT_TRUE(CreateDirectoryW((folder_ + L"\\elsewhere").c_str(), nullptr));
+    const size_t elsewhere = Start(L"elsewhere\\OpenHardwareMonitorServer.exe");
+    EXPECT_TRUE(TerminateProcessAt(Server()));
+    EXPECT_TRUE(TerminateProcessAt(folder_ + L"\\no-such-program.exe"));
+    EXPECT_FALSE(Ended(other, 200));
+    EXPECT_FALSE(Ended(elsewhere, 200));
+    EXPECT_TRUE(TerminateProcessAt(folder_ + L"\\elsewhere\\" + kSensorServerProcess));
+    EXPECT_TRUE(Ended(elsewhere, 10000));
 }
 
 }  // namespace

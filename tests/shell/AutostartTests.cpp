@@ -8,8 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include <sddl.h>
+
 #include "AutostartTask.h"
 #include "FakeTaskScheduler.h"
+#include "UniqueResource.h"
 #include "Paths.h"
 
 namespace {
@@ -140,6 +143,51 @@ TEST_F(StartupTaskFake, RunningTwiceUpdatesTheSameTask)
     ASSERT_EQ(g_fakeScheduler.registered.size(), 2u);
     EXPECT_EQ(g_fakeScheduler.registered[0].name, g_fakeScheduler.registered[1].name);
     EXPECT_EQ(g_fakeScheduler.registered[1].flags, TASK_CREATE_OR_UPDATE);
+}
+
+// The folder descriptors the plain entry reads (Wine makes them up from the
+// Unix mode bits, so they are given here as Windows has them).
+TEST_F(StartupTaskFake, OnlyAFolderNoNormalProcessCanWriteGetsTheHighestLevelTask)
+{
+    const struct {
+        const wchar_t* sddl;  // null: unreadable
+        bool registered;
+    } cases[] = {
+        // Program Files as Windows sets it up.
+        {L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+         L"D:PAI(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"
+         L"(A;CIIO;GA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)(A;;0x1301bf;;;SY)"
+         L"(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)"
+         L"(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;AC)", true},
+        // What the installer sets on any folder it installs to.
+        {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", true},
+        // D:\Glimra, inheriting from a drive root that lets users modify.
+        {L"O:S-1-5-21-1-2-3-1001D:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1301bf;;;AU)"
+         L"(A;OICIID;0x1200a9;;;BU)", false},
+        {L"O:S-1-5-21-1-2-3-1001D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},  // a user owns it
+        {L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1301bf;;;BU)", false},
+        {L"O:BAD:P(A;OICI;FA;;;BA)(A;;0x2;;;WD)", false},                       // anyone may add a file
+        {L"O:BAD:P(A;OICI;FA;;;BA)(A;;0x40;;;AU)", false},                      // or delete one
+        {L"O:BA", false},  // no DACL: everyone may do anything
+        {nullptr, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sddl ? std::string(c.sddl, c.sddl + wcslen(c.sddl)) : "unreadable");
+        g_fakeScheduler.Reset();
+        UniqueLocalMemory descriptor;
+        if (c.sddl)
+            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1,
+                                                                             descriptor.put(), nullptr));
+        RunResult r;
+        std::thread([&] {
+            CapturedStream err;
+            r.result = RegisterStartupTaskFrom(descriptor.get(), FakeTaskScheduler::CreateService, kProgram, err.get());
+            r.err = err.Text();
+        }).join();
+        EXPECT_EQ(g_fakeScheduler.registered.size(), c.registered ? 1u : 0u);
+        EXPECT_EQ(r.result, c.registered ? 0 : 1);
+        EXPECT_EQ(r.err, c.registered ? "" : kUnprotectedFolderText);
+    }
 }
 
 TEST_F(StartupTaskFake, DefaultProgramIsVantrelGlimraInTheProgramFolder)

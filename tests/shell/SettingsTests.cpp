@@ -236,7 +236,13 @@ TEST(Paths, AppDataPathIsUnderLocalAppData)
     wchar_t local[MAX_PATH] = {};
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local), S_OK);
     EXPECT_EQ(GetAppDataPath(), std::wstring(local) + L"\\Vantrel Glimra Files\\");
-    EXPECT_EQ(GetDownloadPath(), std::wstring(local) + L"\\Vantrel Glimra Files\\\\temp\\");
+}
+
+TEST(Paths, StagingFolderIsDirectlyBelowTheMachineWideProgramData)
+{
+    wchar_t common[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common), S_OK);
+    EXPECT_EQ(GetStagingFolderPath(), std::wstring(common) + L"\\Vantrel Glimra Update\\");
 }
 
 TEST(Paths, WithoutLocalAppDataNothingIsNamedOrWrittenAtTheDriveRoot)
@@ -316,9 +322,9 @@ TEST_F(DirectoryTree, FalseWhenAFileStandsInTheWay)
     DeleteFileW(file.c_str());
 }
 
-TEST(DownloadFolder, IsCreatedUnderLocalAppData)
+TEST(AppDataFolder, IsCreatedUnderLocalAppData)
 {
-    EXPECT_TRUE(CreateDirectoryTree(GetDownloadPath()));
+    EXPECT_TRUE(CreateDirectoryTree(GetAppDataPath() + L"temp\\"));
     EXPECT_TRUE(PathIsDirectoryW((GetAppDataPath() + L"temp").c_str()));
 }
 

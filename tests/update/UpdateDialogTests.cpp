@@ -490,13 +490,13 @@ TEST_F(UpdateDialogs, TheDisplayKeepsItsPaceWhileTheServerStallsOrTrickles)
 }
 
 // The tray's "Exit" (here the dialog's teardown, which ends the same way)
-// while a package trickles in: the download stops, its part is deleted and
-// the cooler goes dark.
+// while a download trickles in (the release record, the first file command 7
+// fetches): the download stops, its part is deleted and the cooler goes dark.
 TEST_F(UpdateDialogs, ExitDuringADownloadStopsItDeletesThePartAndDarkens)
 {
     coolers_->Reset();
     coolers_->Plug();
-    ServerRule(server_, L"/t51c/software/Software-1.0.2.0.zip", L"trickle/" + std::wstring(600, L'x'));
+    ServerRule(server_, L"/t51c/software/release", L"trickle/" + std::wstring(600, L'x'));
     SetEnvironmentVariableW(L"GLIMRA_UPDATE_SERVER", server_.c_str());
     User user;  // YES to the start-up's offer of 1.0.2.0
     // The dialog itself, whose teardown ends as "Exit" does (a derived one
@@ -504,7 +504,7 @@ TEST_F(UpdateDialogs, ExitDuringADownloadStopsItDeletesThePartAndDarkens)
     auto dialog = std::make_unique<DeviceMainDlg>();
     ASSERT_NE(dialog->Create(nullptr, L"GLIMRA", 0x96020000, WS_EX_TOOLWINDOW, CRect(10, 10, 510, 360)), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return dialog->Updates()->State(UpdateKind::Software) == FlowState::Downloading; }));
-    const std::wstring part = MakeSoftwarePackage(dialog->softwareBaseUrl, L"1.0.2.0", GetDownloadPath()).packagePath;
+    const std::wstring part = MakeSoftwarePackage(dialog->softwareBaseUrl, L"1.0.2.0", GetStagingFolderPath()).recordPath;
     ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(part.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     ASSERT_TRUE(PumpUntil([&] { return coolers_->ReadDisplay(0).lit; }));
     PumpFor(1500);  // a few bytes in

@@ -47,14 +47,23 @@ TEST(VersionPolicy, VersionFileIsJudgedByLengthThenComparison)
         {L"1.0.2.0", SoftwareVerdict::Available},
         {L"1.0.1.9", SoftwareVerdict::Latest},
         {L"1.0.1.8", SoftwareVerdict::Latest},
-        {L"1.0.2", SoftwareVerdict::Available},       // a different part count counts as newer
+        {L"1.0.2", SoftwareVerdict::Rejected},        // three numbers are no release
+        {L"1.0.2.0.0", SoftwareVerdict::Rejected},    // nor are five
         {L"", SoftwareVerdict::Rejected},
         {L"1.0.10.100", SoftwareVerdict::Available},  // exactly 10 characters
         {L"1.0.10.1000", SoftwareVerdict::Rejected},  // 11
+        {L"1.0.2.0\n", SoftwareVerdict::Available},   // trimmed
+        {L" 1.0.2.0\r\n", SoftwareVerdict::Available},
+        {L"\\..\\..\\", SoftwareVerdict::Rejected},
+        {L"abc", SoftwareVerdict::Rejected},
+        {L"1.0.-2.0", SoftwareVerdict::Rejected},
+        {L"1.0.65536.0", SoftwareVerdict::Rejected},  // above the resource's 16-bit field
         {L"<html><body>404</body></html>", SoftwareVerdict::Rejected},
     };
     for (const Judgement& c : cases)
         EXPECT_EQ(JudgeSoftwareVersion(L"1.0.1.9", c.offered), c.expected) << std::wstring(c.offered).size();
+    // A NUL inside the text, not only at its end.
+    EXPECT_EQ(JudgeSoftwareVersion(L"1.0.1.9", std::wstring(L"1.0.2.0\0x", 9)), SoftwareVerdict::Rejected);
 }
 
 struct Firmware {

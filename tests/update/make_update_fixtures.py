@@ -14,7 +14,10 @@ make_update_fixtures.py --links OUT_DIR    (the links again: the tests replace o
   links.zip writes through both names.
 - pkg-*.zip and their .sig files: signed packages (test key; one with the
   untrusted key) for the signature and installation tests.
+- rec-*.txt and their .sig files: signed release records for pkg-a.zip
+  (9.9.9.9) and each way one can be wrong.
 """
+import hashlib
 import io
 import os
 import shutil
@@ -206,6 +209,42 @@ def packages():
     sign(os.path.join(OUT, "pkg-a-untrusted.zip"), "untrusted-update-key.pem")
 
 
+
+def records():
+    with zipfile.ZipFile(os.path.join(OUT, "pkg-a.zip")) as z:
+        installer = z.read("Software-9.9.9.9.exe")
+
+    def record(name, version="9.9.9.9", key="test-update-key.pem", of="pkg-a.zip", **changes):
+        with open(os.path.join(OUT, of), "rb") as f:
+            package = f.read()
+        fields = {"product": "Vantrel Glimra", "version": version, "package": f"Software-{version}.zip",
+                  "length": str(len(package)), "sha256": hashlib.sha256(package).hexdigest(),
+                  "installer": f"Software-{version}.exe", "installer-sha256": hashlib.sha256(installer).hexdigest(),
+                  "issued": "2026-12-07"}
+        fields.update({k.replace("_", "-"): v for k, v in changes.items()})
+        write(name, "".join(f"{k}={v}\n" for k, v in fields.items()).encode("latin-1"))
+        if key:
+            sign(os.path.join(OUT, name), key)
+
+    record("rec-good.txt")
+    record("rec-unsigned.txt", key=None)
+    record("rec-untrusted.txt", key="untrusted-update-key.pem")
+    record("rec-older.txt", "4.9.9.9")
+    record("rec-equal.txt", "5.0.0.0")
+    record("rec-other-product.txt", product="Another Product")
+    record("rec-other-version.txt", "9.9.9.8")
+    record("rec-no-installer.txt", of="pkg-no-installer.zip")
+    record("rec-not-a-zip.txt", of="pkg-not-a-zip.zip")
+    with open(os.path.join(OUT, "pkg-a.zip"), "rb") as f:
+        package = f.read()
+    record("rec-short.txt", length=str(len(package) - 1))
+    record("rec-bad-hash.txt", sha256=hashlib.sha256(package + b"x").hexdigest())
+    record("rec-bad-installer-hash.txt", installer_sha256=hashlib.sha256(b"MZ other").hexdigest())
+    for name, version in (("dots", "\\..\\..\\"), ("newline", "9.9.9.9\n"), ("nul", "9.9.9.9\0"),
+                          ("abc", "abc"), ("five", "9.9.9.9.9")):
+        record(f"rec-version-{name}.txt", version)
+
+
 os.makedirs(OUT, exist_ok=True)
 if LINKS_ONLY:
     links()
@@ -216,3 +255,4 @@ links()
 write("seed-small.zip", build([entry("a/"), entry("a/b.txt", b"b" * 3000), entry("c.txt", b"c", system=DOS, attr=0x20),
                                entry("s.txt", b"s" * 100, method=zipfile.ZIP_STORED)]))
 packages()
+records()
