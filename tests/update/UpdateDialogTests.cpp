@@ -504,7 +504,8 @@ TEST_F(UpdateDialogs, ExitDuringADownloadStopsItDeletesThePartAndDarkens)
     auto dialog = std::make_unique<DeviceMainDlg>();
     ASSERT_NE(dialog->Create(nullptr, L"GLIMRA", 0x96020000, WS_EX_TOOLWINDOW, CRect(10, 10, 510, 360)), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return dialog->Updates()->State(UpdateKind::Software) == FlowState::Downloading; }));
-    const std::wstring part = MakeSoftwarePackage(dialog->softwareBaseUrl, L"1.0.2.0", GetStagingFolderPath()).recordPath;
+    const std::wstring part =
+        MakeSoftwarePackage(dialog->softwareBaseUrl, L"1.0.2.0", GetStagingFolderPath()).recordPath;
     ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(part.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     ASSERT_TRUE(PumpUntil([&] { return coolers_->ReadDisplay(0).lit; }));
     PumpFor(1500);  // a few bytes in
