@@ -266,7 +266,20 @@ def firmware_boxes(build, source):
 
 
 PACKAGE_FILE = "/t51c/software/Software-1.0.2.0.zip"
-NOT_VERIFIED = "The downloaded update could not be verified and was deleted. Nothing was installed."
+
+
+def offer_signed_record(server, build, source, length):
+    """A release record for 1.0.2.0 whose package is `length` bytes, signed
+    with the build's test key: the program downloads that much of the package
+    (and then refuses it: the hashes are not the package's)."""
+    folder = os.path.join(server.server.root, "t51c", "software")
+    record = os.path.join(folder, "release")
+    with open(record, "w", newline="\n") as f:
+        f.write("product=Vantrel Glimra\nversion=1.0.2.0\npackage=Software-1.0.2.0.zip\n"
+                f"length={length}\nsha256={'0' * 64}\ninstaller=Software-1.0.2.0.exe\n"
+                f"installer-sha256={'0' * 64}\nissued=2026-12-07\n")
+    subprocess.run([os.path.join(source, "scripts", "sign-update.sh"), record,
+                    os.path.join(build, "update-keys", "test-update-key.pem")], check=True, capture_output=True)
 
 
 def report_times(s, after):
@@ -327,8 +340,9 @@ def network_keeps_the_display(build, source):
             figure(f"(c) longest gap between display reports while a server trickles one byte a second: "
                    f"{longest_gap(times):.3f} s")
             boxes.expect(0, SOFTWARE_CAPTION, LATEST_SOFTWARE, "after_trickle", OK_BUTTON)
-        # (b) A 20 MB package (no signature: refused once in).
+        # (b) A 20 MB package (refused once in: not the one the record names).
         del server.server.rules[VERSION_FILE]
+        offer_signed_record(server, build, source, 20 * 1024 * 1024)
         server.answer(PACKAGE_FILE, f"bytes/{20 * 1024 * 1024}")
         with Session("network_download", build, SCENARIO, update_server=server.url) as s:
             boxes = Boxes(s)
@@ -343,12 +357,13 @@ def network_keeps_the_display(build, source):
                    f"({len(times)} reports)")
             boxes.click(OK_BUTTON)
         # Exit while a package trickles in.
+        offer_signed_record(server, build, source, 600)
         server.answer(PACKAGE_FILE, "trickle/" + "x" * 600)
         with Session("network_exit_during_download", build, SCENARIO, update_server=server.url) as s:
             boxes = Boxes(s)
             boxes.expect(4, SOFTWARE_CAPTION, "Detected the latest version:v1.0.2.0, update now?", "offer",
                          YES_BUTTON)
-            wait_for("the package's part", lambda: package_parts(prefix), 30, interval=0.2)
+            wait_for("the package's part", lambda: package_parts(prefix), 60, interval=0.2)
             time.sleep(2)
             check(s.digits() not in ("blank", "none"), "the cooler is dark before Exit")
             start = time.monotonic()
@@ -360,6 +375,10 @@ def network_keeps_the_display(build, source):
             figure(f"Exit during a download: display dark after {dark:.2f} s, program ended after {ended:.2f} s")
             check(not package_parts(prefix), f"a part of the package is left: {package_parts(prefix)}")
     finally:
+        for name in ("release", "release.sig"):
+            path = os.path.join(server.server.root, "t51c", "software", name)
+            if os.path.exists(path):
+                os.remove(path)
         server.close()
 
 
