@@ -3,8 +3,8 @@
 #include <shlwapi.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "UniqueResource.h"
@@ -127,33 +127,32 @@ DWORD ContentLength(const Request& request)
     return length;
 }
 
-// One chunk of the body: `size` bytes, fewer only at its end (read = 0 once
-// it has ended). A plain InternetReadFile of the whole chunk waits until it
-// is filled, so a server sending a byte a second would hold it for hours,
-// past every cancel and deadline check: the chunk is read piece by piece as
-// the pieces arrive, with both checks between them.
-int ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD& read, ULONGLONG deadline,
-              const std::function<bool()>& cancelled)
+enum class ChunkRead { Data, Failed, Stopped };
+
+// Fills buffer as InternetReadFile would (size bytes, fewer only at the end of
+// the body), but waits each time only for what has arrived, and asks stop()
+// before each wait: a body that trickles in, a byte now and then, cannot hold
+// the caller past its deadline or its cancel check.
+template <typename Stop>
+ChunkRead ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD& read, Stop stop)
 {
     read = 0;
     while (read < size) {
-        if (cancelled())
-            return HttpClient::kCancelled;
-        if (GetTickCount64() > deadline)
-            return -1;
+        if (stop())
+            return ChunkRead::Stopped;
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0))
-            return -1;
+            return ChunkRead::Failed;
         if (available == 0)
             break;
-        DWORD piece = 0;
-        if (!InternetReadFile(request, buffer + read, available < size - read ? available : size - read, &piece))
-            return -1;
-        if (piece == 0)
+        DWORD got = 0;
+        if (!InternetReadFile(request, buffer + read, std::min(available, size - read), &got))
+            return ChunkRead::Failed;
+        if (got == 0)
             break;
-        read += piece;
+        read += got;
     }
-    return 1;
+    return ChunkRead::Data;
 }
 
 // A body that ends before its announced length was cut off.
@@ -175,21 +174,21 @@ int HttpClient::GetString(const std::wstring& url, std::wstring& text)
     const DWORD contentLength = ContentLength(request);
 
     const ULONGLONG deadline = GetTickCount64() + kStringDeadlineMs;
+    const auto stop = [&] { return Cancelled() || GetTickCount64() > deadline; };
     std::string body;
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
-        if (Cancelled())
-            return kCancelled;
         DWORD read = 0;
         std::fill(chunk.begin(), chunk.end(), '\0');
-        const int rc =
-            ReadChunk(request.get(), chunk.data(), kChunkBytes, read, deadline, [this] { return Cancelled(); });
-        if (rc != 1)
-            return rc;
+        const ChunkRead result = ReadChunk(request.get(), chunk.data(), kChunkBytes, read, stop);
+        if (result == ChunkRead::Stopped)
+            return Cancelled() ? kCancelled : -1;
+        if (result == ChunkRead::Failed)
+            return -1;
         if (read == 0)
             break;
         body.append(chunk.data(), read);
-        if (body.size() > kMaxStringBytes || GetTickCount64() > deadline)
+        if (body.size() > kMaxStringBytes)
             return -1;
     }
     if (!Complete(contentLength, body.size()))
@@ -247,20 +246,20 @@ int HttpClient::DownloadFile(const std::wstring& url, const std::wstring& path, 
     const DWORD chunks = contentLength / kChunkBytes;
     PostProgress(window, 10);
 
+    const auto stop = [&] { return Cancelled() || GetTickCount64() > deadline; };
     uint64_t received = 0;
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
-        if (Cancelled())
-            return fail(kCancelled);
         DWORD read = 0;
-        const int rc =
-            ReadChunk(request.get(), chunk.data(), kChunkBytes, read, deadline, [this] { return Cancelled(); });
-        if (rc != 1)
-            return fail(rc);
+        const ChunkRead result = ReadChunk(request.get(), chunk.data(), kChunkBytes, read, stop);
+        if (result == ChunkRead::Stopped)
+            return fail(Cancelled() ? kCancelled : -1);
+        if (result == ChunkRead::Failed)
+            return fail(-1);
         if (read == 0)
             break;
         received += read;
-        if (received > limits.maxBytes || GetTickCount64() > deadline)
+        if (received > limits.maxBytes)
             return fail(-1);
         DWORD written = 0;
         if (!WriteFile(file.get(), chunk.data(), read, &written, nullptr) || written != read)

@@ -36,9 +36,9 @@ public:
         DWORD deadlineMs = kDownloadDeadlineMs;
     };
 
-    // Checked before each read of either operation (and so at least once per
-    // receive bound); true stops the transfer with kCancelled. Called on the
-    // thread that makes the transfer.
+    // Checked before each wait for data of either operation (and so at least
+    // once per receive bound, also while a body trickles in); true stops the
+    // transfer with kCancelled. Called on the thread that makes the transfer.
     void SetCancelCheck(std::function<bool()> cancelled) { cancelled_ = std::move(cancelled); }
 
     // On 1, text = the body decoded from UTF-8; otherwise text is unchanged.
