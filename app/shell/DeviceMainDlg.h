@@ -80,7 +80,8 @@ private:
     // handled with `result`. UI thread.
     bool OnRecoveryMessage(UINT msg, WPARAM wParam, LRESULT& result);
     // The tray's "Exit", the end of the session or of the modal loop: the
-    // cooler goes dark, unless a firmware upgrade runs.
+    // cooler goes dark and the update service ends its network work, unless
+    // a firmware upgrade runs (then the tray drops "Exit").
     void EndingByOwnHand();
     void AllowTaskbarCreated();
 

@@ -51,8 +51,10 @@ bool DeviceMainDlg::OnRecoveryMessage(UINT msg, WPARAM wParam, LRESULT& result)
 
 void DeviceMainDlg::EndingByOwnHand()
 {
-    if (!FirmwareUpgrading())
-        DarkenDisplay(kDarkenBoundMs);
+    // The tray drops "Exit" while the cooler is rewritten: nothing ends then.
+    if (FirmwareUpgrading())
+        return;
+    DarkenDisplay(kDarkenBoundMs);
     if (updates_)
         updates_->OnExit(kCancelBoundMs);
 }
