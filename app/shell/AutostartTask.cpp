@@ -139,6 +139,7 @@ int RegisterStartupTaskFrom(PSECURITY_DESCRIPTOR folderSecurity, TaskServiceFact
     // logon, without a prompt: only for a folder no normal process can change.
     if (WritableByNonAdministrators(folderSecurity)) {
         std::fputs(kUnprotectedFolderText, err);
+        std::fflush(err);
         return 1;
     }
     return RegisterStartupTask(factory, programPath, err);
