@@ -7,9 +7,5 @@
 inline constexpr UINT kMsgTrayCallback = 0x69A;
 inline constexpr UINT kMsgUpdateVerdict = 0x69C;
 inline constexpr UINT kMsgUpgradeProgress = 0x69D;
-// A label the worker owns has changed; the UI thread applies it.
-inline constexpr UINT kMsgLabelsChanged = WM_APP + 0x21;
-// An accepted software update installed nothing; the UI thread says why.
-inline constexpr UINT kMsgSoftwareUpdateProblem = WM_APP + 0x22;
-// The firmware upgrade command has ended; the UI thread closes its progress window.
-inline constexpr UINT kMsgCloseUpgradeProgress = WM_APP + 0x23;
+// Work another thread handed to the UI thread (UiThreadQueue).
+inline constexpr UINT kMsgUiWork = WM_APP + 0x21;

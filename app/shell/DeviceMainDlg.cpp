@@ -4,11 +4,14 @@
 
 #include "AutostartTask.h"
 #include "CHWiNFOThread.h"
+#include "CUIMessageBox.h"
 #include "ControlNotify.h"
+#include "HidDeviceManager.h"
 #include "MText.h"
 #include "MainLayout.h"
 #include "MainWindowMessages.h"
 #include "MenuCommand.h"
+#include "Paths.h"
 #include "Settings.h"
 #include "UpdateServer.h"
 #include "Version.h"
@@ -48,6 +51,7 @@ BOOL DeviceMainDlg::OnInitDialog()
 
     softwareBaseUrl = SoftwareUpdateUrl();
     currentSoftwareVersion = kSoftwareVersion;
+    StartUpdateService();
 
     StartThread(16);
     sensorThread = std::make_unique<CHWiNFOThread>(SnapshotSlot());
@@ -75,17 +79,11 @@ LRESULT DeviceMainDlg::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         tray.OnTrayMessage(lParam);
         return 0;
     case kMsgUpdateVerdict:
-        return OnUpdatePrompt(wParam, lParam);
+        return updates_->OnVerdict();
     case kMsgUpgradeProgress:
-        return OnUpgradeProgress(static_cast<int>(lParam));
-    case kMsgLabelsChanged:
-        ApplyPendingLabels();
-        return 0;
-    case kMsgSoftwareUpdateProblem:
-        ShowSoftwareUpdateProblem();
-        return 0;
-    case kMsgCloseUpgradeProgress:
-        CloseUpgradeProgressWindow();
+        return updates_->OnUpgradeProgress(static_cast<int>(lParam));
+    case kMsgUiWork:
+        uiWork_.RunPending();
         return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -129,40 +127,64 @@ void DeviceMainDlg::OnTimer(UINT id)
     tray.OnTimer(id);
 }
 
-// Worker thread: keep the text and let the UI thread apply it.
+void DeviceMainDlg::StartUpdateService()
+{
+    uiWork_.Attach(GetSafeHwnd());
+    UpdateCoordinator::Host host;
+    const HWND window = GetSafeHwnd();
+    host.post = [window](UINT message, WPARAM wParam, LPARAM lParam) { ::PostMessageW(window, message, wParam, lParam); };
+    host.onUiThread = [this](std::function<void()> work) { uiWork_.Post(std::move(work)); };
+    host.queueCommand = [this](UpdateCoordinator::Command command, const std::wstring& version) {
+        PushCommand(static_cast<WorkerCommand>(command), version);
+    };
+    host.readFirmware = [this] { return ReadFirmwareForUpdate(); };
+    host.showBox = ShowMessageBox;
+    host.window = window;
+    host.softwareBaseUrl = softwareBaseUrl;
+    host.currentVersion = currentSoftwareVersion;
+    host.stagingFolder = GetStagingFolderPath();
+    updates_ = std::make_unique<UpdateCoordinator>(std::move(host));
+}
+
+// Worker thread. A read that fails leaves the version unknown, not 0.
+UpdateCoordinator::FirmwareReading DeviceMainDlg::ReadFirmwareForUpdate()
+{
+    HidDeviceManager& hid = HidDeviceManager::Instance();
+    if (hid.DeviceCount() == 0)
+        return {};
+    int version = -1;
+    const bool known = hid.ReadFirmwareVersion(version);
+    SetFirmware(known ? version : -1, known);
+    return {true, known, known ? version : -1};
+}
+
+// Worker thread: only a firmware upgrade the user accepted, and none while a
+// software update is under way.
+void DeviceMainDlg::UpgradeFirmware()
+{
+    if (updates_->BeginUpgradeCommand())
+        DeviceWorker::UpgradeFirmware();
+}
+
+LRESULT DeviceMainDlg::OnDestroy()
+{
+    if (updates_)
+        updates_->OnWindowGone();
+    uiWork_.Attach(nullptr);
+    return MDialog::OnDestroy();
+}
+
+// Worker thread.
 void DeviceMainDlg::SetDeviceCountText(const wchar_t* text)
 {
-    {
-        std::lock_guard<std::mutex> lock(labelLock_);
-        pendingDeviceText_ = text;
-        deviceTextPending_ = true;
-    }
-    PostMessageW(kMsgLabelsChanged, 0, 0);
+    uiWork_.Post([this, label = std::wstring(text)] {
+        if (deviceText != nullptr)
+            deviceText->SetTitle(label.c_str());
+    });
 }
 
 // Worker thread.
 void DeviceMainDlg::FwVersionChanged()
 {
-    {
-        std::lock_guard<std::mutex> lock(labelLock_);
-        fwTextPending_ = true;
-    }
-    PostMessageW(kMsgLabelsChanged, 0, 0);
-}
-
-void DeviceMainDlg::ApplyPendingLabels()
-{
-    std::wstring deviceLabel;
-    bool device = false;
-    bool fw = false;
-    {
-        std::lock_guard<std::mutex> lock(labelLock_);
-        device = std::exchange(deviceTextPending_, false);
-        fw = std::exchange(fwTextPending_, false);
-        deviceLabel = pendingDeviceText_;
-    }
-    if (device && deviceText != nullptr)
-        deviceText->SetTitle(deviceLabel.c_str());
-    if (fw)
-        UpdateFwVersionText();
+    uiWork_.Post([this] { UpdateFwVersionText(); });
 }

@@ -5,9 +5,11 @@
 
 namespace {
 
-// How long the end of the program waits for the worker's light-off report; a
-// command that runs longer (a download) is not waited for.
+// How long the end of the program waits for the worker's light-off report
+// (the worker runs no network work, so it answers within a cycle), and for
+// the update worker to stop a download and delete its partial file.
 constexpr DWORD kDarkenBoundMs = 2000;
+constexpr DWORD kCancelBoundMs = 1000;
 
 UINT TaskbarCreatedMessage()
 {
@@ -49,8 +51,12 @@ bool DeviceMainDlg::OnRecoveryMessage(UINT msg, WPARAM wParam, LRESULT& result)
 
 void DeviceMainDlg::EndingByOwnHand()
 {
-    if (!FirmwareUpgrading())
-        DarkenDisplay(kDarkenBoundMs);
+    // The tray drops "Exit" while the cooler is rewritten: nothing ends then.
+    if (FirmwareUpgrading())
+        return;
+    DarkenDisplay(kDarkenBoundMs);
+    if (updates_)
+        updates_->OnExit(kCancelBoundMs);
 }
 
 void DeviceMainDlg::AllowTaskbarCreated()

@@ -48,13 +48,14 @@ void DeviceWorker::ShutdownWorker()
     JoinThread();
 }
 
-void DeviceWorker::PushCommand(WorkerCommand command)
+void DeviceWorker::PushCommand(WorkerCommand command, std::wstring version)
 {
     std::lock_guard<std::mutex> lock(queueLock_);
     if (command == WorkerCommand::Connect &&
-        std::find(commandQueue.begin(), commandQueue.end(), WorkerCommand::Connect) != commandQueue.end())
+        std::any_of(commandQueue.begin(), commandQueue.end(),
+                    [](const QueuedCommand& c) { return c.code == WorkerCommand::Connect; }))
         return;
-    commandQueue.push_back(command);
+    commandQueue.push_back({command, std::move(version)});
 }
 
 size_t DeviceWorker::PendingCommands() const
@@ -63,12 +64,12 @@ size_t DeviceWorker::PendingCommands() const
     return commandQueue.size();
 }
 
-bool DeviceWorker::TakeCommand(WorkerCommand& command)
+bool DeviceWorker::TakeCommand(QueuedCommand& command)
 {
     std::lock_guard<std::mutex> lock(queueLock_);
     if (commandQueue.empty())
         return false;
-    command = commandQueue.front();
+    command = std::move(commandQueue.front());
     commandQueue.pop_front();
     return true;
 }
@@ -79,7 +80,7 @@ void DeviceWorker::Run()
         GoDark();
         return;
     }
-    WorkerCommand command{};
+    QueuedCommand command{};
     if (TakeCommand(command)) {
         RunCommand(command);
         return;
@@ -93,9 +94,9 @@ void DeviceWorker::Run()
         PushDisplay();
 }
 
-void DeviceWorker::RunCommand(WorkerCommand command)
+void DeviceWorker::RunCommand(const QueuedCommand& command)
 {
-    switch (command) {
+    switch (command.code) {
     case WorkerCommand::Connect:
         recovery_.OnRequestedConnect();
         Connect();
@@ -113,7 +114,7 @@ void DeviceWorker::RunCommand(WorkerCommand command)
         CheckFirmware(true);
         break;
     case WorkerCommand::SoftwareUpdate:
-        UpdateSoftware();
+        UpdateSoftware(command.version);
         break;
     case WorkerCommand::FirmwareUpgrade:
         UpgradeFirmware();

@@ -35,10 +35,10 @@ public:
     DeviceWorker() = default;
     ~DeviceWorker() override;
 
-    // Appends a command. A connect that is already waiting makes another one
-    // redundant: it will see everything the second would. Any thread; the UI
-    // thread in practice.
-    void PushCommand(WorkerCommand command);
+    // Appends a command; command 7 carries the accepted version. A connect
+    // that is already waiting makes another one redundant: it will see
+    // everything the second would. Any thread; the UI thread in practice.
+    void PushCommand(WorkerCommand command, std::wstring version = {});
     // One worker cycle. Worker thread (or a test driving the cycle directly).
     void Run() override;
 
@@ -97,7 +97,7 @@ protected:
     virtual void Connect();
     virtual void CheckSoftware(bool /*silent*/) {}
     virtual void CheckFirmware(bool /*silent*/) {}
-    virtual void UpdateSoftware() {}
+    virtual void UpdateSoftware(const std::wstring& /*version*/) {}
     // Firmware upgrade: the transfer from "update.bin" in the program folder.
     virtual void UpgradeFirmware();
     virtual void CloseUpgradeProgress() {}
@@ -129,8 +129,12 @@ protected:
     void ShutdownWorker();
 
 private:
-    bool TakeCommand(WorkerCommand& command);
-    void RunCommand(WorkerCommand command);
+    struct QueuedCommand {
+        WorkerCommand code;
+        std::wstring version;
+    };
+    bool TakeCommand(QueuedCommand& command);
+    void RunCommand(const QueuedCommand& command);
 
     void MapSnapshot();
     void GoDark();
@@ -158,5 +162,5 @@ private:
 
     SensorRecordMapping snapshotRecord_;
     mutable std::mutex queueLock_;
-    std::deque<WorkerCommand> commandQueue;
+    std::deque<QueuedCommand> commandQueue;
 };

@@ -29,6 +29,10 @@ BOOL CUIMessageBox::OnInitDialog()
 
 void CUIMessageBox::InitUI(CRect client)
 {
+    // The skin's card, as the progress window has it; its rounded corners are
+    // cut out, hence layered (ShowMessageBox creates the window so).
+    SetLayeredWindow(TRUE);
+    LoadBKImage(L"bk_msgbox.png");
     const int width = client.Width();
     const int height = client.Height();
 
@@ -69,10 +73,12 @@ LRESULT CUIMessageBox::OnMessage(UINT id, UINT code, UINT, LPARAM)
     if (code != kNotifyClick)
         return 0;
     if (id == kIdOk) {
+        answer = QLUI_IDOK;
         DoOK();
         return 1;
     }
     if (id == kIdNo) {
+        answer = QLUI_IDCANCEL;
         DoCancel();
         return 1;
     }
@@ -83,10 +89,12 @@ int ShowMessageBox(const std::wstring& message, const std::wstring& caption, int
 {
     auto box = std::make_unique<CUIMessageBox>(message, caption, mode);
     box->SetBackMode(BACKMODE_FRAME, 30);
-    box->Create(nullptr, L"MessageBox", kBoxStyle, WS_EX_TOOLWINDOW, CRect(0, 0, CUIMessageBox::kWidth,
-                                                                            CUIMessageBox::kHeight));
+    // Layered from the start: the window the system made for the box stays
+    // the one the user sees (adding the style later may replace it).
+    box->Create(nullptr, L"MessageBox", kBoxStyle, WS_EX_TOOLWINDOW | WS_EX_LAYERED,
+                CRect(0, 0, CUIMessageBox::kWidth, CUIMessageBox::kHeight));
     box->CenterWindow();
     const int result = static_cast<int>(box->ShowModal(SW_SHOWNORMAL));
     box->DestroyWindow();
-    return result;
+    return box->Answer() != 0 ? box->Answer() : result;
 }

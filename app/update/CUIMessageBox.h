@@ -26,12 +26,18 @@ public:
     LRESULT OnMessage(UINT id, UINT code, UINT wParam, LPARAM lParam) override;
     LRESULT OnDestroy() override { return 0; }
 
+    // The button that closed the box: 1 "OK"/"YES", 2 "NO", 0 none yet. Kept
+    // by the box itself, so a box closed while another modal loop runs over
+    // it still answers right.
+    int Answer() const { return answer; }
+
 private:
     std::wstring caption;
     std::wstring message;
     int buttonsMode;
+    int answer = 0;
 };
 
-// Shows a CUIMessageBox modally (UI thread) and returns its result: 1 for
-// "OK" or "YES", 2 for "NO".
+// Shows a CUIMessageBox modally (UI thread) and returns its answer: 1 for
+// "OK" or "YES", 2 for "NO"; closed otherwise, the modal result.
 int ShowMessageBox(const std::wstring& message, const std::wstring& caption, int mode);

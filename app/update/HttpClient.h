@@ -43,7 +43,9 @@ public:
 
     // On 1, text = the body decoded from UTF-8; otherwise text is unchanged.
     int GetString(const std::wstring& url, std::wstring& text);
-    // Writes the body to path. On anything but 1 no file is left at path.
+    // Writes the body to path. On -1 and kCancelled nothing this call wrote
+    // is left at path; on 0 (no internet handle) the path is not touched, so
+    // an older file there stays.
     // Posts progress to window when it is not null.
     int DownloadFile(const std::wstring& url, const std::wstring& path, HWND window);
     int DownloadFile(const std::wstring& url, const std::wstring& path, HWND window, const DownloadLimits& limits);

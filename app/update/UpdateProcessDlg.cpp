@@ -41,13 +41,19 @@ LRESULT UpdateProcessDlg::OnMessage(UINT, UINT code, UINT, LPARAM)
     return code == kNotifyClick ? 1 : 0;
 }
 
-void UpdateProcessDlg::RunModal(HWND owner)
+LRESULT UpdateProcessDlg::OnDestroy()
+{
+    textLabel = nullptr;
+    progressBar = nullptr;
+    return MDialog::OnDestroy();
+}
+
+void UpdateProcessDlg::Open(HWND owner)
 {
     Create(owner, L"UpdateProcessDlg", kWindowStyle, WS_EX_TOOLWINDOW, CRect(0, 0, kWidth, kHeight));
     const int left = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
     const int top = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
     SetWindowPos(nullptr, left, top, kWidth, kHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
-    ShowModal(SW_SHOW);
 }
 
 void UpdateProcessDlg::UpdateProgress(int percent)

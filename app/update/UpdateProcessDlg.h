@@ -19,10 +19,12 @@ public:
     void InitUI(CRect client) override;
     void UISize(CRect) override {}
     LRESULT OnMessage(UINT id, UINT code, UINT wParam, LPARAM lParam) override;
+    // The window's manager frees the controls with the window.
+    LRESULT OnDestroy() override;
 
-    // Creates the window owned by owner, centres it on the screen and runs its
-    // modal loop until the worker closes it. UI thread.
-    void RunModal(HWND owner);
+    // Creates the window owned by owner and centres it on the screen; the
+    // caller runs its modal loop. UI thread.
+    void Open(HWND owner);
     // "Upgrading... <language text>: <percent>%" and the bar. UI thread.
     void UpdateProgress(int percent);
 

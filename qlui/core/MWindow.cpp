@@ -1,5 +1,8 @@
 #include "MWindow.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "Manager.h"
 
 namespace {
@@ -7,6 +10,29 @@ namespace {
 const wchar_t kControlProp[] = L"Control";
 
 bool IsUsableHandle(HWND hwnd) { return hwnd != nullptr && hwnd != reinterpret_cast<HWND>(-1); }
+
+// The modal loops running on this thread, innermost last. A window's WM_CLOSE
+// may be dispatched by a loop nested inside its own (a box opened over it),
+// so the result is recorded where the window procedure sees the message, not
+// where its own loop takes it.
+struct ModalFrame {
+    HWND window;
+    HWND owner;
+    UINT result;
+};
+thread_local std::vector<ModalFrame*> t_modalFrames;
+
+void RecordModalClose(HWND hwnd, WPARAM result)
+{
+    for (ModalFrame* frame : t_modalFrames) {
+        if (frame->window == hwnd) {
+            frame->result = static_cast<UINT>(result);
+            // The owner comes back before the window goes, so it is the one activated.
+            ::EnableWindow(frame->owner, TRUE);
+            ::SetFocus(frame->owner);
+        }
+    }
+}
 
 BOOL RegisterClassOnce(WNDCLASSW& wc)
 {
@@ -106,8 +132,9 @@ UINT MWindow::ShowModal(int nCmdShow)
     if (!IsAlive())
         return 0xFFFFFFFF;
     HWND hwnd = m_hWnd;
-    UINT result = 0;
     HWND owner = ::GetWindow(hwnd, GW_OWNER);
+    ModalFrame frame{hwnd, owner, 0};
+    t_modalFrames.push_back(&frame);
     ::ShowWindow(hwnd, nCmdShow);
     ::EnableWindow(owner, FALSE);
     MSG msg = {};
@@ -117,21 +144,17 @@ UINT MWindow::ShowModal(int nCmdShow)
             quit = true;
             break;
         }
-        if (msg.message == WM_CLOSE && msg.hwnd == hwnd) {
-            result = static_cast<UINT>(msg.wParam);
-            ::EnableWindow(owner, TRUE);
-            ::SetFocus(owner);
-        }
         if (!PreTranslateMessage(&msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
     }
+    t_modalFrames.erase(std::find(t_modalFrames.begin(), t_modalFrames.end(), &frame));
     ::EnableWindow(owner, TRUE);
     ::SetFocus(owner);
     if (quit)
         ::PostQuitMessage(static_cast<int>(msg.wParam));
-    return result;
+    return frame.result;
 }
 
 LRESULT CALLBACK MWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -154,6 +177,8 @@ LRESULT CALLBACK MWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             return result;
         }
     }
+    if (msg == WM_CLOSE)
+        RecordModalClose(hwnd, wParam);
     if (self == nullptr)
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     return self->OnWindowMessage(msg, wParam, lParam);

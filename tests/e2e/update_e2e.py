@@ -33,6 +33,9 @@ OK_BUTTON = (225, 245)    # centre of "OK" (60, 230, 390, 260)
 SOFTWARE_CAPTION = "Vantrel Glimra Software Updates"
 FIRMWARE_CAPTION = "Vantrel Glimra Firmware Updates"
 LATEST_SOFTWARE = "The software is the latest version!"
+# A check that got no version file says so, with the reason.
+CHECK_FAILED = ("Could not check for updates\n\n"
+                "The update server could not be reached or gave no version file.")
 VERSION_FILE = "/t51c/software/version"
 
 
@@ -107,6 +110,24 @@ class Boxes:
         subprocess.run(["xdotool", "click", "1"], check=True)
         wait_for("the box to close on one click of its button", lambda: self.find(name) is None, 10, interval=0.2)
 
+    def answer(self, window, point):
+        """Clicks a button of this very box until it has gone; another box may
+        open right after it (so the name alone cannot tell)."""
+        x, y, _, _ = self.geometry(window)
+        gone = lambda: subprocess.run(["xdotool", "getwindowname", window], capture_output=True).returncode != 0  # noqa: E731
+        for attempt in range(3):
+            for dx in (2 * attempt, 2 * attempt + 1):
+                subprocess.run(["xdotool", "mousemove", "--sync", str(x + point[0] + dx), str(y + point[1])],
+                               check=True)
+                time.sleep(0.3)
+            subprocess.run(["xdotool", "click", "1"], check=True)
+            try:
+                wait_for("the box to close", gone, 1.5, interval=0.1)
+                return
+            except TestFailure:
+                pass
+        raise TestFailure("the box did not close on a click of its button")
+
     def reference(self, mode, caption, text, label):
         """The box that the program's library draws for this text."""
         helper = subprocess.Popen([WINE64, self.s.helper, "show-box", str(mode), caption, text.replace("\n", "\\n")],
@@ -169,10 +190,11 @@ def software_prompts(build, source):
             boxes = Boxes(s)
             wait_pushing(s)
             open_settings(s)
-            for label, mode in (("server_404", "status/404"), ("offers_1.0.1.9", "text/1.0.1.9")):
+            for label, mode, text in (("server_404", "status/404", CHECK_FAILED),
+                                      ("offers_1.0.1.9", "text/1.0.1.9", LATEST_SOFTWARE)):
                 server.answer(VERSION_FILE, mode)
                 press(s, boxes, SOFTWARE_UPDATE)
-                boxes.expect(0, SOFTWARE_CAPTION, LATEST_SOFTWARE, label, OK_BUTTON)
+                boxes.expect(0, SOFTWARE_CAPTION, text, label, OK_BUTTON)
             del server.server.rules[VERSION_FILE]  # the folder's own version file: 1.0.2.0
             press(s, boxes, SOFTWARE_UPDATE)
             boxes.expect(4, SOFTWARE_CAPTION, "Detected the latest version:v1.0.2.0, update now?", "offers_1.0.2.0",
@@ -219,11 +241,146 @@ def firmware_version_zero(build, source):
         # arrives while the first box is open and is dropped.
         boxes.expect(4, FIRMWARE_CAPTION, "Detected the latest version:v13, update now?", "at_start", NO_BUTTON)
         # Both verdicts were posted long before a software check's: the next
-        # box is that check's, and no firmware prompt comes back.
+        # box is that check's (no server: it could not check), and no firmware
+        # prompt comes back.
         open_settings(s)
         press(s, boxes, SOFTWARE_UPDATE)
-        boxes.expect(0, SOFTWARE_CAPTION, LATEST_SOFTWARE, "software_after_no", OK_BUTTON)
+        boxes.expect(0, SOFTWARE_CAPTION, CHECK_FAILED, "software_after_no", OK_BUTTON)
         check(boxes.find() is None, "a second firmware prompt opened")
+
+
+def firmware_boxes(build, source):
+    """The firmware check's two answers besides the offer: the latest version,
+    and a version the cooler does not tell (no offer then)."""
+    with Session("firmware_boxes", build, SCENARIO, firmware="0x13") as s:
+        boxes = Boxes(s)
+        wait_pushing(s)
+        open_settings(s)
+        press(s, boxes, FIRMWARE_UPDATE)
+        boxes.expect(0, FIRMWARE_CAPTION, "The Firmware is the latest version!", "firmware_latest", OK_BUTTON)
+        s.vcooler("fault", "0", "fail-reads", "1000")
+        press(s, boxes, FIRMWARE_UPDATE)
+        boxes.expect(0, FIRMWARE_CAPTION, "The firmware version of the device could not be read.\n\n"
+                     "Please reconnect the device and try again.", "firmware_unknown", OK_BUTTON)
+        check(boxes.find() is None, "an offer followed the unknown version")
+        check(s.wait_reports(s.last_sequence(), 1), "the display push stopped")
+
+
+PACKAGE_FILE = "/t51c/software/Software-1.0.2.0.zip"
+
+
+def offer_signed_record(server, build, source, length):
+    """A release record for 1.0.2.0 whose package is `length` bytes, signed
+    with the build's test key: the program downloads that much of the package
+    (and then refuses it: the hashes are not the package's)."""
+    folder = os.path.join(server.server.root, "t51c", "software")
+    record = os.path.join(folder, "release")
+    with open(record, "w", newline="\n") as f:
+        f.write("product=Vantrel Glimra\nversion=1.0.2.0\npackage=Software-1.0.2.0.zip\n"
+                f"length={length}\nsha256={'0' * 64}\ninstaller=Software-1.0.2.0.exe\n"
+                f"installer-sha256={'0' * 64}\nissued=2026-12-07\n")
+    subprocess.run([os.path.join(source, "scripts", "sign-update.sh"), record,
+                    os.path.join(build, "update-keys", "test-update-key.pem")], check=True, capture_output=True)
+
+
+def report_times(s, after):
+    """Seconds (the cooler's clock) of the display reports after sequence `after`."""
+    times = []
+    for line in s.vcooler("log", str(after + 1)).splitlines():
+        fields = line.split()
+        if len(fields) >= 8 and fields[4] == "send" and fields[5] == "1" and fields[7].startswith("07ffff"):
+            times.append(int(fields[1]) / 1e6)
+    return times
+
+
+def longest_gap(times):
+    return max((b - a for a, b in zip(times, times[1:])), default=float("inf"))
+
+
+def figure(text):
+    log(f"FIGURE {text}")
+
+
+def package_parts(prefix):
+    """Package files anywhere in the prefix's drive C."""
+    found = []
+    for root, _, files in os.walk(os.path.join(prefix, "drive_c")):
+        found += [os.path.join(root, f) for f in files if f.startswith("Software-1.0.2.0.zip")]
+    return found
+
+
+def network_keeps_the_display(build, source):
+    """Version checks and downloads run beside the display push: a stalled or
+    trickling server and a large download leave the cooler's reports at their
+    pace, and "Exit" during a download ends it, deletes its part and darkens
+    the cooler. Prints the figures (FIGURE lines)."""
+    server = UpdateServer(build, source)
+    prefix = os.environ["WINEPREFIX"]
+    try:
+        # (a) The start-up's silent check meets a server that sends headers, then nothing.
+        server.answer(VERSION_FILE, "stall/100")
+        with Session("network_stalled_start", build, SCENARIO, update_server=server.url) as s:
+            wait_for("the first digits", lambda: s.digits() not in ("blank", "none", "unplugged"), 40, interval=0.1)
+            first = s.seconds_since_start()
+            figure(f"first digits {first:.2f} s after start, update server stalled")
+            mark = s.last_sequence()
+            time.sleep(5)
+            times = report_times(s, mark)
+            check(len(times) >= 3, f"{len(times)} display reports in 5 s while the check stalled")
+            figure(f"(a) longest gap between display reports during a stalled silent check: {longest_gap(times):.3f} s")
+        # (c) A version file one byte a second, asked for by the button.
+        server.answer(VERSION_FILE, "trickle/1.0.1.9")
+        with Session("network_trickle", build, SCENARIO, update_server=server.url) as s:
+            boxes = Boxes(s)
+            wait_pushing(s)
+            open_settings(s)
+            mark = s.last_sequence()
+            press(s, boxes, SOFTWARE_UPDATE)  # the box comes once the seven bytes are in
+            times = report_times(s, mark)
+            check(len(times) >= 4, f"{len(times)} display reports while the version file trickled")
+            figure(f"(c) longest gap between display reports while a server trickles one byte a second: "
+                   f"{longest_gap(times):.3f} s")
+            boxes.expect(0, SOFTWARE_CAPTION, LATEST_SOFTWARE, "after_trickle", OK_BUTTON)
+        # (b) A 20 MB package (refused once in: not the one the record names).
+        del server.server.rules[VERSION_FILE]
+        offer_signed_record(server, build, source, 20 * 1024 * 1024)
+        server.answer(PACKAGE_FILE, f"bytes/{20 * 1024 * 1024}")
+        with Session("network_download", build, SCENARIO, update_server=server.url) as s:
+            boxes = Boxes(s)
+            offer = boxes.wait(60)
+            boxes.picture(offer, "offer")
+            mark = s.last_sequence()
+            boxes.answer(offer, YES_BUTTON)
+            window = boxes.wait(120)
+            times = report_times(s, mark)
+            boxes.picture(window, "not_verified")
+            check(len(times) >= 2, f"{len(times)} display reports during the download")
+            figure(f"(b) longest gap between display reports during a 20 MB download: {longest_gap(times):.3f} s "
+                   f"({len(times)} reports)")
+            boxes.click(OK_BUTTON)
+        # Exit while a package trickles in.
+        offer_signed_record(server, build, source, 600)
+        server.answer(PACKAGE_FILE, "trickle/" + "x" * 600)
+        with Session("network_exit_during_download", build, SCENARIO, update_server=server.url) as s:
+            boxes = Boxes(s)
+            boxes.answer(boxes.wait(60), YES_BUTTON)
+            wait_for("the package's part", lambda: package_parts(prefix), 60, interval=0.2)
+            time.sleep(2)
+            check(s.digits() not in ("blank", "none"), "the cooler is dark before Exit")
+            start = time.monotonic()
+            s.wine(s.helper, "exit-program")
+            wait_for("the dark display", lambda: s.digits() == "blank", 10, interval=0.05)
+            dark = time.monotonic() - start
+            wait_for("the program to end", lambda: s.program.poll() is not None, 10, interval=0.1)
+            ended = time.monotonic() - start
+            figure(f"Exit during a download: display dark after {dark:.2f} s, program ended after {ended:.2f} s")
+            check(not package_parts(prefix), f"a part of the package is left: {package_parts(prefix)}")
+    finally:
+        for name in ("release", "release.sig"):
+            path = os.path.join(server.server.root, "t51c", "software", name)
+            if os.path.exists(path):
+                os.remove(path)
+        server.close()
 
 
 CASES = {
@@ -231,6 +388,8 @@ CASES = {
     "firmware_without_cooler": firmware_without_cooler,
     "firmware_prompt_no": firmware_prompt_no,
     "firmware_version_zero": firmware_version_zero,
+    "firmware_boxes": firmware_boxes,
+    "network_keeps_the_display": network_keeps_the_display,
 }
 
 

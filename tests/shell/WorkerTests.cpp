@@ -26,7 +26,7 @@ protected:
     void Connect() override { Record("connect"); }
     void CheckSoftware(bool silent) override { Record(silent ? "sw-silent" : "sw"); }
     void CheckFirmware(bool silent) override { Record(silent ? "fw-silent" : "fw"); }
-    void UpdateSoftware() override { Record("sw-update"); }
+    void UpdateSoftware(const std::wstring&) override { Record("sw-update"); }
     void UpgradeFirmware() override { Record("fw-upgrade"); }
     void CloseUpgradeProgress() override { Record("close-progress"); }
     void PushDisplay() override { Record("push"); }
@@ -285,7 +285,7 @@ public:
     }
 
 protected:
-    void UpdateSoftware() override
+    void UpdateSoftware(const std::wstring&) override
     {
         SetEvent(entered_);
         WaitForSingleObject(release_, INFINITE);  // ignores the stop request on purpose

@@ -19,11 +19,14 @@
 #include "AppTestSupport.h"
 #include "CUIMessageBox.h"
 #include "DeviceMainDlg.h"
+#include "HttpClient.h"
 #include "MText.h"
 #include "MainLayout.h"
 #include "MainWindowMessages.h"
 #include "Manager.h"
+#include "Paths.h"
 #include "ProgramProcessSetup.h"
+#include "SoftwarePackage.h"
 #include "TestLock.h"
 #include "UpdateProcessDlg.h"
 #include "VCoolerControl.h"
@@ -194,6 +197,116 @@ TEST(UpdateMessageBox, LayoutAndResultFollowTheButtonsMode)
     }
 }
 
+// Clicks a button of a box the way a user does, by mouse messages.
+void ClickButton(HWND box, UINT id)
+{
+    MControl* button = DialogOf(box)->GetControl(id);
+    ASSERT_NE(button, nullptr);
+    const RECT r = button->GetRect();
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(box, WM_MOUSEMOVE, 0, at);
+    SendMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(box, WM_LBUTTONUP, 0, at);
+}
+
+// The first visible window named `name` other than `not`.
+HWND FindOther(const wchar_t* name, HWND not_)
+{
+    HWND found = nullptr;
+    while ((found = FindWindowExW(nullptr, found, nullptr, name)) != nullptr) {
+        if (found != not_ && IsWindowVisible(found))
+            return found;
+    }
+    return nullptr;
+}
+
+// A box answered while another modal loop runs over it (a box or the
+// progress window opened from inside its own loop) keeps its answer: the
+// answer is not lost with the loop that would have taken its close.
+struct NestedCase {
+    const char* name;
+    bool outerIsProgress;   // else a YES/NO box
+    bool innerIsProgress;   // else an OK box
+    UINT outerButton;       // for a box
+    int expected;
+};
+
+struct NestedPlay {
+    const NestedCase* c = nullptr;
+    HWND outer = nullptr;
+    UpdateProcessDlg* outerProgress = nullptr;
+    bool innerOpened = false;
+    bool outerGoneUnderInner = false;
+};
+NestedPlay g_nested;
+
+TEST(UpdateMessageBox, AnAnswerGivenUnderANestedLoopIsKept)
+{
+    const NestedCase cases[] = {
+        {"YES under a nested box", false, false, CUIMessageBox::kIdOk, 1},
+        {"NO under the progress window", false, true, CUIMessageBox::kIdNo, 2},
+        {"the progress window closed under a box", true, false, 0, 1},
+    };
+    for (const NestedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_nested = NestedPlay{&c};
+        // Once the outer window is up, open the inner loop from inside the
+        // outer one; from inside the inner loop, answer the outer window,
+        // wait for it to go, then close the inner one.
+        const UINT_PTR opener = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+            NestedPlay& p = g_nested;
+            if (p.innerOpened)
+                return;
+            p.outer = p.c->outerIsProgress ? FindWindowW(nullptr, L"UpdateProcessDlg") : FindOther(L"MessageBox", nullptr);
+            if (p.outer == nullptr)
+                return;
+            KillTimer(nullptr, id);
+            p.innerOpened = true;
+            const UINT_PTR player = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR playerId, DWORD) {
+                NestedPlay& q = g_nested;
+                const wchar_t* innerName = q.c->innerIsProgress ? L"UpdateProcessDlg" : L"MessageBox";
+                HWND inner = FindOther(innerName, q.outer);
+                if (inner == nullptr)
+                    return;
+                if (IsWindow(q.outer)) {
+                    if (q.c->outerIsProgress)
+                        q.outerProgress->DoOK();
+                    else
+                        ClickButton(q.outer, q.c->outerButton);
+                    return;
+                }
+                q.outerGoneUnderInner = true;
+                KillTimer(nullptr, playerId);
+                DialogOf(inner)->DoOK();
+            });
+            (void)player;
+            if (p.c->innerIsProgress) {
+                UpdateProcessDlg inner;
+                inner.Open(nullptr);
+                inner.ShowModal(SW_SHOW);
+                inner.DestroyWindow();
+            } else {
+                ShowMessageBox(L"Inner", L"Inner box", CUIMessageBox::kModeOk);
+            }
+        });
+        int result = -1;
+        if (c.outerIsProgress) {
+            UpdateProcessDlg outer;
+            g_nested.outerProgress = &outer;
+            outer.Open(nullptr);
+            result = static_cast<int>(outer.ShowModal(SW_SHOW));
+            outer.DestroyWindow();
+        } else {
+            result = ShowMessageBox(L"Outer", L"Outer box", CUIMessageBox::kModeYesNo);
+        }
+        KillTimer(nullptr, opener);
+        EXPECT_TRUE(g_nested.outerGoneUnderInner);
+        EXPECT_EQ(result, c.expected);
+        EXPECT_EQ(FindWindowW(nullptr, L"MessageBox"), nullptr);
+        EXPECT_EQ(FindWindowW(nullptr, L"UpdateProcessDlg"), nullptr);
+    }
+}
+
 // The main dialog with a firmware upgrade command that reports like the real
 // one: progress to the window, then the outcome.
 class UpgradeDlg : public DeviceMainDlg {
@@ -205,13 +318,14 @@ public:
 protected:
     void UpgradeFirmware() override
     {
+        if (!Updates()->BeginUpgradeCommand())
+            return;
         ++upgrades;
-        PostMessageW(kMsgUpgradeProgress, 0, 42);
+        ReportUpgradeStep(42, L"", false);
         WaitUntil([&] { return progressSeen.load(); }, 20000);
-        SetUpgradeResult(L"", true);
         // The last data report and the completion both post 100.
-        PostMessageW(kMsgUpgradeProgress, 0, 100);
-        PostMessageW(kMsgUpgradeProgress, 0, 100);
+        ReportUpgradeStep(100, L"", true);
+        ReportUpgradeStep(100, L"", true);
     }
 };
 
@@ -292,6 +406,120 @@ TEST_F(UpdateDialogs, FirmwareYesQueuesTheUpgradeUnderTheProgressWindowWhichTheW
     EXPECT_EQ(user.seen[1].message, L"Firmware upgrade successful!\n\nDevice upgraded to latest version.");
 }
 
+// Command 10 that fails at once (the cooler went before the transfer began):
+// the real progress window still closes, the failure is told, nothing hangs.
+class LostCoolerDlg : public DeviceMainDlg {
+public:
+    ~LostCoolerDlg() override { ShutdownWorker(); }
+
+protected:
+    void UpgradeFirmware() override
+    {
+        SetDeviceConnected(false);
+        DeviceMainDlg::UpgradeFirmware();
+    }
+};
+
+TEST_F(UpdateDialogs, ACommandTenThatFailsAtOnceClosesTheRealProgressWindow)
+{
+    User user;
+    auto dialog = std::make_unique<LostCoolerDlg>();
+    ASSERT_NE(dialog->Create(nullptr, L"GLIMRA", 0x96020000, WS_EX_TOOLWINDOW, CRect(10, 10, 510, 360)), nullptr);
+    // The start-up offer (YES), then the failure once the progress window is gone.
+    ASSERT_TRUE(PumpUntil([&] { return user.seen.size() >= 2 && FindWindowW(nullptr, L"MessageBox") == nullptr; }));
+    EXPECT_TRUE(PumpUntil([&] { return FindWindowW(nullptr, L"UpdateProcessDlg") == nullptr; }));
+    EXPECT_EQ(user.seen[0].message, L"Detected the latest version:v13, update now?");
+    EXPECT_EQ(user.seen[1].caption, L"Vantrel Glimra Firmware Upgrade");
+    EXPECT_EQ(user.seen[1].message,
+              L"Firmware upgrade failed!\n\nDevice not connected, please check USB connection and retry.");
+    EXPECT_EQ(dialog->Updates()->State(UpdateKind::Firmware), FlowState::Idle);
+    dialog.reset();
+}
+
+// Display reports the cooler received from log position `from` on, and the
+// longest gap between two of them in milliseconds.
+struct ReportCount {
+    int reports = 0;
+    double longestGapMs = 0;
+};
+ReportCount CountReports(vcooler::VCoolerControl& coolers, uint64_t from)
+{
+    ReportCount count;
+    int64_t previous = -1;
+    for (const vcooler::LogEntry& e : coolers.ReadLog(from)) {
+        if (e.kind != vcooler::LogKind::SendFeature || e.length < 3 || e.data[0] != 0x07 || e.data[1] != 0xFF ||
+            e.data[2] != 0xFF)
+            continue;
+        ++count.reports;
+        if (previous >= 0 && (e.timeUs - previous) / 1000.0 > count.longestGapMs)
+            count.longestGapMs = (e.timeUs - previous) / 1000.0;
+        previous = e.timeUs;
+    }
+    return count;
+}
+
+// A rule of the local update server: `path` answered with `mode` from now on.
+void ServerRule(const std::wstring& server, const std::wstring& path, const std::wstring& mode)
+{
+    std::wstring ignored;
+    ASSERT_EQ(HttpClient().GetString(server + L"/_control/rule?path=" + path + L"&mode=" + mode, ignored), 1);
+}
+
+// The network runs on the update worker: while the start-up's silent check
+// waits on a server that stalls or sends a byte a second, the device worker
+// keeps pushing the display.
+TEST_F(UpdateDialogs, TheDisplayKeepsItsPaceWhileTheServerStallsOrTrickles)
+{
+    const wchar_t* const faults[] = {L"/fault/stall/100", L"/fault/trickle/1.0.0.1"};
+    for (const wchar_t* fault : faults) {
+        SCOPED_TRACE(testing::Message() << std::string(fault, fault + wcslen(fault)));
+        coolers_->Reset();
+        coolers_->Plug();  // at the latest firmware: no offer of its own
+        const std::wstring address = server_ + fault;
+        SetEnvironmentVariableW(L"GLIMRA_UPDATE_SERVER", address.c_str());
+        OpenDialog();
+        ASSERT_TRUE(PumpUntil([&] { return coolers_->ReadDisplay(0).lit; }));
+        ASSERT_EQ(dialog_->Updates()->State(UpdateKind::Software), FlowState::Checking);
+        const uint64_t from = coolers_->LogCount();
+        PumpFor(3000);
+        ASSERT_EQ(dialog_->Updates()->State(UpdateKind::Software), FlowState::Checking) << "the server answered early";
+        const ReportCount count = CountReports(*coolers_, from);
+        EXPECT_GE(count.reports, 2) << "longest gap " << count.longestGapMs << " ms";
+        dialog_.reset();
+    }
+}
+
+// The tray's "Exit" (here the dialog's teardown, which ends the same way)
+// while a download trickles in (the release record, the first file command 7
+// fetches): the download stops, its part is deleted and the cooler goes dark.
+TEST_F(UpdateDialogs, ExitDuringADownloadStopsItDeletesThePartAndDarkens)
+{
+    coolers_->Reset();
+    coolers_->Plug();
+    ServerRule(server_, L"/t51c/software/release", L"trickle/" + std::wstring(600, L'x'));
+    SetEnvironmentVariableW(L"GLIMRA_UPDATE_SERVER", server_.c_str());
+    User user;  // YES to the start-up's offer of 1.0.2.0
+    // The dialog itself, whose teardown ends as "Exit" does (a derived one
+    // would stop the worker first).
+    auto dialog = std::make_unique<DeviceMainDlg>();
+    ASSERT_NE(dialog->Create(nullptr, L"GLIMRA", 0x96020000, WS_EX_TOOLWINDOW, CRect(10, 10, 510, 360)), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Updates()->State(UpdateKind::Software) == FlowState::Downloading; }));
+    const std::wstring part =
+        MakeSoftwarePackage(dialog->softwareBaseUrl, L"1.0.2.0", GetStagingFolderPath()).recordPath;
+    ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(part.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    ASSERT_TRUE(PumpUntil([&] { return coolers_->ReadDisplay(0).lit; }));
+    PumpFor(1500);  // a few bytes in
+
+    const ULONGLONG start = GetTickCount64();
+    dialog.reset();
+    const ULONGLONG took = GetTickCount64() - start;
+    EXPECT_FALSE(coolers_->ReadDisplay(0).lit);
+    EXPECT_EQ(GetFileAttributesW(part.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_LT(took, 5000u);
+    std::wstring ignored;
+    HttpClient().GetString(server_ + L"/_control/clear", ignored);
+}
+
 struct ResultCase {
     const wchar_t* status;
     bool succeeded;
@@ -324,10 +552,9 @@ TEST_F(UpdateDialogs, UpgradeResultTextFollowsTheStatusAndOnlyOneBoxOpensAtATime
         SCOPED_TRACE(testing::Message() << c.progress << " " << std::string(c.status, c.status + wcslen(c.status)));
         User user;
         user.mayAnswer = [] { return QueueMark::reached.load(); };
-        dialog_->SetUpgradeResult(c.status, c.succeeded);
         // The same value twice, as the worker posts 100 twice: the second
         // arrives while the first box is open.
-        PostMessageW(hwnd_, kMsgUpgradeProgress, 0, c.progress);
+        dialog_->Updates()->ReportUpgradeStep(c.progress, c.status, c.succeeded);
         PostMessageW(hwnd_, kMsgUpgradeProgress, 0, c.progress);
         mark.Post();
         ASSERT_TRUE(PumpUntil([&] { return !user.seen.empty() && FindWindowW(nullptr, L"MessageBox") == nullptr; }));

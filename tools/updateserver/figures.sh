@@ -1,9 +1,12 @@
 #!/bin/bash
 # Figures for the update client against the local HTTPS server (not a test):
-# DownloadFile of a 20 MB package against curl of the same file, and the
-# longest stall of the display push while a silent check meets a stalled server.
+# DownloadFile of a 20 MB package against curl of the same file; then, on the
+# whole program (the end-to-end story network_keeps_the_display): the first
+# digits with a stalled server, the longest gap between display reports while
+# a silent check stalls, a 20 MB package downloads and a server trickles, and
+# the time from "Exit" during a download to the dark display.
 # Usage: tools/updateserver/figures.sh [build dir]   (default build-tests; build
-# the targets http_bench and trust_ca first)
+# the targets http_bench, trust_ca and the end-to-end programs first)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 BUILD="$(cd "${1:-$ROOT/build-tests}" && pwd)"
@@ -29,5 +32,6 @@ $WITH bash -c '
       "$GLIMRA_UPDATE_SERVER/fault/bytes/'"$SIZE"'" | awk "{ \$5 = \$5 * 1000; print }"
   done'
 
-echo "silent check against a stalled server (headers, then nothing):"
-$WITH bash -c 'GLIMRA_UPDATE_SERVER="$GLIMRA_UPDATE_SERVER/fault/stall/100" timeout 120 '"$WINE64"' '"$BENCH"' stall 16 </dev/null | tr -d "\r"'
+echo "the display beside the network (whole program):"
+timeout 600 python3 "$ROOT/tests/e2e/update_e2e.py" network_keeps_the_display "$BUILD" "$ROOT" 2>&1 \
+  | grep -E "FIGURE|FAIL" | sed "s/.*FIGURE //"
