@@ -79,6 +79,9 @@ struct Find : Kernel {
 struct BcryptAlgorithm : NullEmpty<BCRYPT_ALG_HANDLE, nullptr> {
     static void Close(Type h) { BCryptCloseAlgorithmProvider(h, 0); }
 };
+struct PrivateNamespace : NullEmpty<HANDLE, nullptr> {
+    static void Close(Type h) { ClosePrivateNamespace(h, 0); }
+};
 
 }  // namespace win32_traits
 
@@ -97,6 +100,8 @@ using UniqueBcryptAlgorithm = UniqueResource<win32_traits::BcryptAlgorithm>;
 using UniqueBcryptKey = UniqueResource<win32_traits::ClosedBy<BCRYPT_KEY_HANDLE, BCryptDestroyKey>>;
 using UniqueBcryptHash = UniqueResource<win32_traits::ClosedBy<BCRYPT_HASH_HANDLE, BCryptDestroyHash>>;
 using UniqueLocalMemory = UniqueResource<win32_traits::ClosedBy<HLOCAL, LocalFree>>;
+using UniqueBoundaryDescriptor = UniqueResource<win32_traits::ClosedBy<HANDLE, DeleteBoundaryDescriptor>>;
+using UniquePrivateNamespace = UniqueResource<win32_traits::PrivateNamespace>;
 
 // A BSTR made from text, owned.
 inline UniqueBstr MakeBstr(const wchar_t* text)

@@ -13,39 +13,30 @@
 namespace {
 
 // The boundary: the namespace's name and the Administrators SID.
-struct Boundary {
-    HANDLE descriptor = nullptr;
-    Boundary() : descriptor(CreateBoundaryDescriptorW(kProductName, 0))
-    {
-        BYTE sid[SECURITY_MAX_SID_SIZE];
-        DWORD size = sizeof sid;
-        if (descriptor != nullptr && (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) ||
-                                      !AddSIDToBoundaryDescriptor(&descriptor, sid))) {
-            DeleteBoundaryDescriptor(descriptor);
-            descriptor = nullptr;
-        }
-    }
-    ~Boundary()
-    {
-        if (descriptor != nullptr)
-            DeleteBoundaryDescriptor(descriptor);
-    }
-    Boundary(const Boundary&) = delete;
-    Boundary& operator=(const Boundary&) = delete;
-};
-
-struct PrivateNamespace : win32_traits::NullEmpty<HANDLE, nullptr> {
-    static void Close(HANDLE h) { ClosePrivateNamespace(h, 0); }
-};
+UniqueBoundaryDescriptor MakeBoundary()
+{
+    UniqueBoundaryDescriptor boundary(CreateBoundaryDescriptorW(kProductName, 0));
+    if (!boundary)
+        return {};
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size))
+        return {};
+    // Adding a SID may move the descriptor.
+    HANDLE grown = boundary.release();
+    const bool added = AddSIDToBoundaryDescriptor(&grown, sid);
+    boundary.reset(grown);
+    return added ? std::move(boundary) : UniqueBoundaryDescriptor{};
+}
 
 // Open for the life of the process: the namespace lives while a handle does.
 bool OpenInstanceNamespace()
 {
-    static UniqueResource<PrivateNamespace> space;
+    static UniquePrivateNamespace space;
     if (space)
         return true;
-    const Boundary boundary;
-    if (boundary.descriptor == nullptr)
+    const UniqueBoundaryDescriptor boundary = MakeBoundary();
+    if (!boundary)
         return false;
     // Only SYSTEM and the Administrators may open it or create objects in it.
     UniqueLocalMemory descriptor;
@@ -53,9 +44,9 @@ bool OpenInstanceNamespace()
                                                               descriptor.put(), nullptr))
         return false;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
-    space.reset(CreatePrivateNamespaceW(&attributes, boundary.descriptor, kProductName));
+    space.reset(CreatePrivateNamespaceW(&attributes, boundary.get(), kProductName));
     if (!space && GetLastError() == ERROR_ALREADY_EXISTS)
-        space.reset(OpenPrivateNamespaceW(boundary.descriptor, kProductName));
+        space.reset(OpenPrivateNamespaceW(boundary.get(), kProductName));
     return static_cast<bool>(space);
 }
 
