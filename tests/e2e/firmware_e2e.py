@@ -116,6 +116,8 @@ def accept_upgrade(s, label):
     prompt = wait_box(s, "the firmware prompt")
     capture_window(prompt).save_png(os.path.join(s.artefacts, f"{label}_prompt.png"))
     click_in(prompt, BOX_YES)
+    # The result box is looked for next: the prompt must be gone first.
+    wait_for("the prompt to close", lambda: find_window("MessageBox") != prompt, 10, interval=0.2)
 
 
 def firmware_upgrade(build):
