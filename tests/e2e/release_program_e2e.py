@@ -20,11 +20,10 @@ import ssl
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import WINE64, Session, check, log, run_test, wait_for, windows_path  # noqa: E402
+from glimra_e2e import (WINE64, Session, check, log, run_test, wait_for, windows_path,  # noqa: E402
+                        with_private_hosts)
 
-HOSTS = "/etc/hosts"
 UPDATE_HOST = "update.vantrel-glimra.com"
-PRIVATE_HOSTS = "GLIMRA_E2E_PRIVATE_HOSTS"
 # A value no machine source delivers: seen in the record only if the scenario was played.
 SCENARIO = 'device "Intel Core i7-12700K"\n  temp 0 11 "CPU Package" 77.5\n'
 
@@ -81,24 +80,14 @@ def release_program(build, source):
         server.shutdown()
 
 
-def in_private_hosts(argv, build):
-    """Runs this test again in a mount namespace of its own whose /etc/hosts
-    also names the built-in update host; the namespace ends with the test."""
-    hosts = os.path.join(os.path.abspath(build), "e2e-artifacts", "release-program-hosts")
-    os.makedirs(os.path.dirname(hosts), exist_ok=True)
-    with open(HOSTS) as f, open(hosts, "w") as out:
-        out.write(f.read() + f"\n127.0.0.1 {UPDATE_HOST}\n")
-    script = f'mount --bind "$1" {HOSTS} && shift && exec "$@"'
-    return subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh", hosts,
-                           sys.executable, *argv], env=dict(os.environ, **{PRIVATE_HOSTS: "1"})).returncode
-
-
 def main(argv):
     if len(argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
-    if os.environ.get(PRIVATE_HOSTS) != "1":
-        return in_private_hosts(argv, argv[1])
+    rc = with_private_hosts(argv, os.path.join(os.path.abspath(argv[1]), "e2e-artifacts", "release-program-hosts"),
+                            [UPDATE_HOST])
+    if rc is not None:
+        return rc
     return run_test(release_program, argv[1], argv[2])
 
 

@@ -8,7 +8,8 @@ and NEWER, each a tree of its own with tests off), both trusting only a
 throwaway release key that signed them. NEWER's folder is the update server's
 software folder. VERSION's installer puts VERSION into Program Files and starts
 it; the release program asks its built-in host, pointed at a local HTTPS server
-through the system's hosts file. On the settings page the label reads "SW
+through a hosts file of the test's own (a mount namespace with a copy of
+/etc/hosts: the machine's is never edited). On the settings page the label reads "SW
 Version: VVERSION"; "Software update" prompts for NEWER, YES fetches the signed
 release record and the package and ends the program with code 0 after starting
 the interactive installer from the staging folder under the program data
@@ -32,7 +33,6 @@ from installer_test import (PRODUCT, UNINSTALL_KEY, TestFailure, Wine, check,  #
                             check_installed, log, run, running_program, wait_for)
 import glimra_e2e as e2e  # noqa: E402
 
-HOSTS = "/etc/hosts"
 UPDATE_HOST = "update.vantrel-glimra.com"
 VERSION_PATH = "/t51c/software/version"
 GEAR = (420, 26)
@@ -155,12 +155,8 @@ def selfupdate(build, source, version, newer):
     requests = []
     remember = server.remember
     server.remember = lambda line, headers: (requests.append(f"{line}\n{headers}"), remember(line, headers))
-    with open(HOSTS) as f:
-        hosts = f.read()
     wine = None
     try:
-        with open(HOSTS, "a") as f:
-            f.write(f"\n127.0.0.1 {UPDATE_HOST}\n")
         wine = Wine(build, source, work)
         os.environ["DISPLAY"] = wine.env["DISPLAY"]
         wine.wine(os.path.join(build, "bin", "trust-ca.exe"), e2e.windows_path(server.ca_pem))
@@ -230,13 +226,17 @@ def selfupdate(build, source, version, newer):
     finally:
         if wine is not None:
             wine.close()
-        with open(HOSTS, "w") as f:
-            f.write(hosts)
         server.shutdown()
         server.server_close()
 
 
 def main():
+    # The update host resolves to the local server through a hosts file of
+    # this test's own: the machine's is never edited.
+    rc = e2e.with_private_hosts(sys.argv, os.path.join(os.path.abspath(sys.argv[1]), "selfupdate-hosts"),
+                                [UPDATE_HOST])
+    if rc is not None:
+        return rc
     started = time.monotonic()
     try:
         selfupdate(*sys.argv[1:5])
