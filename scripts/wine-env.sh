@@ -41,13 +41,21 @@ start_xvfb() {
 # Wine waits seconds for a window manager's answer at every hide, minimise and
 # destroy of a managed window; a Windows desktop always has its shell.
 start_window_manager() {
-  openbox --sm-disable >/dev/null 2>&1 &
-  WM_PID=$!
-  for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    sleep 0.1
+  local log="${TMPDIR:-/tmp}/openbox-${DISPLAY#:}.log" attempt
+  # A display that has only just come up may still turn openbox away: try again.
+  for attempt in 1 2 3; do
+    openbox --sm-disable >"$log" 2>&1 &
+    WM_PID=$!
+    for _ in $(seq 300); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+      kill -0 "$WM_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$WM_PID" 2>/dev/null || true
+    sleep 1
   done
-  echo "[wine] openbox did not start" >&2
+  echo "[wine] openbox did not start on $DISPLAY:" >&2
+  cat "$log" >&2
   return 1
 }
 

@@ -7,15 +7,13 @@ usage: firmware_e2e.py BUILD_DIR
 """
 
 import os
-import re
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from glimra_e2e import (run_test, DEVICE, FIRMWARE_UPDATE, FW_VERSION, SW_VERSION, Session, as_read, capture_screen_rect,  # noqa: E402
-                        centre, check, differing_fraction, learn_alphabet, log, read_label, wait_for,
-                        windows_path)
+                        centre, check, click_window, differing_fraction, geometry, learn_alphabet, log,
+                        only_window, read_label, wait_for, windows_path)
 from update_e2e import Boxes  # noqa: E402
 
 SCENARIO = """\
@@ -39,27 +37,8 @@ UPGRADE_DISCONNECTED = "Firmware upgrade failed!\n\nDevice disconnected during u
 PROGRESS_TEXT, PROGRESS_BAR = (10, 30, 340, 50), (10, 60, 340, 80)
 
 
-def find_window(name):
-    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"], capture_output=True,
-                         text=True).stdout.split()
-    return ids[0] if len(ids) == 1 else None
-
-
-def geometry(window):
-    out = subprocess.run(["xdotool", "getwindowgeometry", window], capture_output=True, text=True).stdout
-    pos = re.search(r"Position: (-?\d+),(-?\d+)", out)
-    size = re.search(r"Geometry: (\d+)x(\d+)", out)
-    return (int(pos.group(1)), int(pos.group(2)), int(size.group(1)), int(size.group(2))) if pos and size else None
-
-
 def capture_window(window):
     return capture_screen_rect(*wait_for("the window's geometry", lambda: geometry(window), 5))
-
-
-def click_in(window, point):
-    subprocess.run(["xdotool", "mousemove", "--sync", "--window", window, str(point[0]), str(point[1])], check=True)
-    time.sleep(0.15)
-    subprocess.run(["xdotool", "click", "1"], check=True)
 
 
 def drawn(window):
@@ -70,7 +49,7 @@ def drawn(window):
 
 
 def wait_box(s, what, timeout=30):
-    box = wait_for(what, lambda: find_window("MessageBox"), timeout, interval=0.3)
+    box = wait_for(what, lambda: only_window("^MessageBox$"), timeout, interval=0.3)
     wait_for(f"{what} to be drawn", lambda: drawn(box), 15, interval=0.2)
     return box
 
@@ -115,9 +94,9 @@ def accept_upgrade(s, label):
     s.click(*centre(FIRMWARE_UPDATE))
     prompt = wait_box(s, "the firmware prompt")
     capture_window(prompt).save_png(os.path.join(s.artefacts, f"{label}_prompt.png"))
-    click_in(prompt, BOX_YES)
+    click_window("^MessageBox$", BOX_YES)
     # The result box is looked for next: the prompt must be gone first.
-    wait_for("the prompt to close", lambda: find_window("MessageBox") != prompt, 10, interval=0.2)
+    wait_for("the prompt to close", lambda: only_window("^MessageBox$") != prompt, 10, interval=0.2)
 
 
 def firmware_upgrade(build):
@@ -129,8 +108,9 @@ def firmware_upgrade(build):
             image = f.read()
 
         # The start-up check offers the upgrade by itself; decline it.
-        click_in(wait_box(s, "the start-up firmware prompt", 40), BOX_NO)
-        wait_for("the prompt to close", lambda: not find_window("MessageBox"), 10, interval=0.3)
+        wait_box(s, "the start-up firmware prompt", 40)
+        click_window("^MessageBox$", BOX_NO)
+        wait_for("the prompt to close", lambda: not only_window("^MessageBox$"), 10, interval=0.3)
         wait_for("the cooler showing the CPU", lambda: s.digits() == "0 4 0", 40, interval=0.5)
         s.click(*GEAR)
         s.move_to(*PARK)
@@ -139,12 +119,12 @@ def firmware_upgrade(build):
         # ---- a good upgrade
         mark = s.last_sequence()
         accept_upgrade(s, "success")
-        progress = wait_for("the progress window", lambda: find_window("UpdateProcessDlg"), 15, interval=0.2)
+        progress = wait_for("the progress window", lambda: only_window("^UpdateProcessDlg$"), 15, interval=0.2)
         started = wait_for("the upgrade command", lambda: command_sent(s, mark), 15, interval=0.2)
         # The tray's "Exit" does nothing while the upgrade runs.
         s.wine(s.helper, "exit-program")
         frames = []
-        while not find_window("MessageBox") and len(frames) < 60:
+        while not only_window("^MessageBox$") and len(frames) < 60:
             try:
                 frames.append(capture_window(progress))
             except Exception:  # the window went away between the lookup and the capture
@@ -168,9 +148,9 @@ def firmware_upgrade(build):
         check([d for _, _, _, d in data] == expected_reports(image), "the data reports differ from the image")
         between = [e for e in entries if e[0] <= data[-1][0]]
         check(len(between) == 327, f"{len(between) - 327} other reports or opens during the transfer")
-        click_in(box, BOX_OK)
-        wait_for("the progress window to close", lambda: not find_window("UpdateProcessDlg"), 10, interval=0.3)
-        wait_for("the result box to close", lambda: not find_window("MessageBox"), 10, interval=0.3)
+        click_window("^MessageBox$", BOX_OK)
+        wait_for("the progress window to close", lambda: not only_window("^UpdateProcessDlg$"), 10, interval=0.3)
+        wait_for("the result box to close", lambda: not only_window("^MessageBox$"), 10, interval=0.3)
 
         # The cooler restarts with the image's version and is found again.
         s.move_to(*PARK)
@@ -192,8 +172,8 @@ def firmware_upgrade(build):
         sends = [e for e in log_entries(s, started) if e[1] == "send"]
         check([ok for _, _, ok, _ in sends] == [True] * 150 + [False],
               f"the transfer went on after the unplug: {len(sends)} sends")
-        click_in(box, BOX_OK)
-        wait_for("the progress window to close", lambda: not find_window("UpdateProcessDlg"), 10, interval=0.3)
+        click_window("^MessageBox$", BOX_OK)
+        wait_for("the progress window to close", lambda: not only_window("^UpdateProcessDlg$"), 10, interval=0.3)
         check(s.program.poll() is None, "the program ended")
 
         # Each result box reads its text: it equals the box the same library

@@ -8,9 +8,11 @@ input goes through xdotool. Wine, the prefix and the display come from the
 environment that scripts/test.sh sets up.
 """
 
+import ctypes
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -88,20 +90,57 @@ def run_cases(cases, argv, usage):
     return run_test(cases[argv[1]], argv[2], argv[3])
 
 
-def with_private_hosts(argv, copy_path, names):
-    """Runs argv again in a mount namespace of its own whose /etc/hosts is a
-    copy that also resolves names to 127.0.0.1; returns its exit code, or
-    None when already inside. The machine's hosts file is never edited, so a
-    killed test leaves nothing behind."""
-    marker = "GLIMRA_E2E_PRIVATE_HOSTS"
-    if os.environ.get(marker) == "1":
-        return None
-    os.makedirs(os.path.dirname(copy_path), exist_ok=True)
-    with open("/etc/hosts") as f, open(copy_path, "w") as out:
-        out.write(f.read() + "".join(f"\n127.0.0.1 {name}\n" for name in names))
-    script = 'mount --bind "$1" /etc/hosts && shift && exec "$@"'
-    return subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh", copy_path,
-                           sys.executable, *argv], env=dict(os.environ, **{marker: "1"})).returncode
+def work_dir():
+    """The folder this test keeps to itself (isolate.py makes it)."""
+    work = os.environ.get("E2E_WORK")
+    check(work is not None and os.path.isdir(work), "no E2E_WORK: run the test through ctest (tests/e2e/isolate.py)")
+    return work
+
+
+def start_display():
+    """A private Xvfb display for this process's children: (process, ":N").
+    The server picks a free display itself (-displayfd), so concurrent tests
+    never share one, and it dies with this process."""
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
+                            pass_fds=(write,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
+    os.close(write)
+    with os.fdopen(read) as f:
+        number = f.readline().strip()
+    check(number.isdigit(), "Xvfb did not start")
+    return xvfb, f":{number}"
+
+
+def _die_with_parent():
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
+def only_window(name):
+    """The X id of the one visible window whose name matches the regular expression, else None."""
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name], capture_output=True, text=True,
+                         timeout=30).stdout.split()
+    return ids[0] if len(ids) == 1 else None
+
+
+def geometry(window):
+    """(left, top, width, height) of an X window, or None once it is gone."""
+    out = subprocess.run(["xdotool", "getwindowgeometry", window], capture_output=True, text=True,
+                         timeout=30).stdout
+    pos = re.search(r"Position: (-?\d+),(-?\d+)", out)
+    size = re.search(r"Geometry: (\d+)x(\d+)", out)
+    return (int(pos.group(1)), int(pos.group(2)), int(size.group(1)), int(size.group(2))) if pos and size else None
+
+
+def click_window(name, point):
+    """One click on a client point of the one visible window `name`, by screen
+    coordinates: Wine may replace a window's X window, so the window is looked
+    up until it answers, and no move is made relative to an id kept from before."""
+    left, top, _, _ = wait_for(f"the window {name}", lambda: (lambda w: w and geometry(w))(only_window(name)), 10)
+    subprocess.run(["xdotool", "mousemove", "--sync", str(left + point[0]), str(top + point[1])], check=True,
+                   timeout=30)
+    time.sleep(0.15)
+    subprocess.run(["xdotool", "click", "1"], check=True, timeout=30)
 
 
 def centre(rect):
@@ -228,14 +267,17 @@ def capture_screen_rect(x, y, width, height):
 
 class Session:
     """One run of the program with one virtual cooler; use as a context manager.
-    With program_dir, that folder's program runs instead of the virtual-cooler
-    build."""
+    The virtual-cooler build runs from the test's own copy of it (tests write
+    the firmware image beside the program); with program_dir, that folder's
+    program runs instead."""
 
     def __init__(self, name, build_dir, scenario, settings=None, firmware="0x13", update_server=None,
                  program_env=None, program_dir=None):
         self.name = name
         self.build = os.path.abspath(build_dir)
-        self.sim = os.path.join(self.build, "sim")
+        self.sim = os.path.join(work_dir(), "sim")
+        if not os.path.isdir(self.sim):
+            shutil.copytree(os.path.join(self.build, "sim"), self.sim)
         self.program_dir = program_dir or self.sim
         self.helper = os.path.join(self.build, "bin", "e2e_helper.exe")
         self.artefacts = os.path.join(self.build, "e2e-artifacts", name)
@@ -404,8 +446,11 @@ class Session:
         return "IsViewable" in out
 
     def move_to(self, x, y):
-        """Puts the pointer on a client point of the main window."""
-        subprocess.run(["xdotool", "mousemove", "--sync", "--window", self.window, str(x), str(y)], check=True)
+        """Puts the pointer on a client point of the main window, by screen
+        coordinates: Wine may replace the X window at any time, and a move
+        relative to an id kept from before fails."""
+        left, top = self.window_position()
+        subprocess.run(["xdotool", "mousemove", "--sync", str(left + x), str(top + y)], check=True)
         time.sleep(0.15)
 
     def click(self, x, y, button=1):

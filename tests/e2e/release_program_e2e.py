@@ -2,11 +2,9 @@
 """End-to-end test of the release program (dist/) under Wine: it runs with
 administrator rights, so nothing a process of the user's sets in its
 environment may steer it. With GLIMRA_UPDATE_SERVER and GLIMRA_SENSOR_REPLAY
-set, it still asks its built-in update host (resolved here to a local HTTPS
-server through a hosts file of the test's own: the test runs in a mount
-namespace where /etc/hosts is a copy with the host added, so the machine's
-file is never edited and nothing is left behind when the test is killed) and
-its record carries the machine's values, not the scenario's.
+set, it still asks its built-in update host (a local HTTPS server on port
+443: isolate.py gives the test a network and a hosts file of its own) and its
+record carries the machine's values, not the scenario's.
 
 usage: release_program_e2e.py BUILD_DIR SOURCE_DIR
 """
@@ -20,8 +18,7 @@ import ssl
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import (WINE64, Session, check, log, run_test, wait_for, windows_path,  # noqa: E402
-                        with_private_hosts)
+from glimra_e2e import WINE64, Session, check, log, run_test, wait_for, windows_path, work_dir  # noqa: E402
 
 UPDATE_HOST = "update.vantrel-glimra.com"
 # A value no machine source delivers: seen in the record only if the scenario was played.
@@ -31,7 +28,7 @@ SCENARIO = 'device "Intel Core i7-12700K"\n  temp 0 11 "CPU Package" 77.5\n'
 def start_update_server(build, source):
     sys.path.insert(0, os.path.join(source, "tools", "updateserver"))
     import updateserver
-    state = os.path.join(build, "updateserver-release")
+    state = os.path.join(work_dir(), "updateserver")
     root = os.path.join(state, "root")
     os.makedirs(root, exist_ok=True)
     updateserver.ensure_certificates(state)
@@ -84,10 +81,6 @@ def main(argv):
     if len(argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
-    rc = with_private_hosts(argv, os.path.join(os.path.abspath(argv[1]), "e2e-artifacts", "release-program-hosts"),
-                            [UPDATE_HOST])
-    if rc is not None:
-        return rc
     return run_test(release_program, argv[1], argv[2])
 
 

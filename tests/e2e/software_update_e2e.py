@@ -12,7 +12,6 @@ usage: software_update_e2e.py BUILD_DIR SOURCE_DIR
 
 import hashlib
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -20,8 +19,8 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import (WINE64, Session, capture_screen_rect, check, log, run_test, wait_for,  # noqa: E402
-                        windows_path)
+from glimra_e2e import (WINE64, Session, capture_screen_rect, check, click_window, geometry, log,  # noqa: E402
+                        only_window, run_test, wait_for, windows_path, work_dir)
 
 OFFER = "1.0.2.0"
 SCENARIO = 'device "Intel Core i7-12700K"\n  temp 0 11 "CPU Package" 45\n'
@@ -29,21 +28,9 @@ BOX_SIZE = (450, 280)
 YES = (155, 225)  # the prompt's YES button, box client coordinates
 
 
-def message_box():
-    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^MessageBox$"], capture_output=True,
-                         text=True).stdout.split()
-    return ids[0] if len(ids) == 1 else None
-
-
-def box_position(box):
-    out = subprocess.run(["xdotool", "getwindowgeometry", box], capture_output=True, text=True).stdout
-    match = re.search(r"Position: (-?\d+),(-?\d+)", out)
-    return (int(match.group(1)), int(match.group(2))) if match else None
-
-
 def screenshot_box(s, label):
-    box = wait_for("a message box", message_box, 30, interval=0.3)
-    x, y = wait_for("the box's position", lambda: box_position(box), 5)
+    box = wait_for("a message box", lambda: only_window("^MessageBox$"), 30, interval=0.3)
+    x, y, _, _ = wait_for("the box's position", lambda: geometry(box), 5)
     path = os.path.join(s.artefacts, f"{label}.png")
     capture_screen_rect(x, y, *BOX_SIZE).save_png(path)
     log(f"{s.name}: saved {path}")
@@ -51,11 +38,9 @@ def screenshot_box(s, label):
 
 
 def answer_yes(s, label):
-    box = screenshot_box(s, label)
-    subprocess.run(["xdotool", "mousemove", "--sync", "--window", box, str(YES[0]), str(YES[1])], check=True)
-    time.sleep(0.2)
-    subprocess.run(["xdotool", "click", "1"], check=True)
-    wait_for("the prompt to close", lambda: message_box() is None, 10, interval=0.2)
+    screenshot_box(s, label)
+    click_window("^MessageBox$", YES)
+    wait_for("the prompt to close", lambda: only_window("^MessageBox$") is None, 10, interval=0.2)
 
 
 class Server:
@@ -63,8 +48,8 @@ class Server:
         sys.path.insert(0, os.path.join(source, "tools", "updateserver"))
         import updateserver
         self.build, self.source = build, source
-        self.state = os.path.join(build, "updateserver")
-        self.root = os.path.join(build, "e2e-artifacts", "software-update-root")
+        self.state = os.path.join(work_dir(), "updateserver")
+        self.root = os.path.join(work_dir(), "software-update-root")
         self.folder = os.path.join(self.root, "t51c", "software")
         shutil.rmtree(self.root, ignore_errors=True)
         os.makedirs(self.folder)

@@ -17,7 +17,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from glimra_e2e import (run_cases, DEVICE, FIRMWARE_UPDATE, FW_VERSION, SOFTWARE_UPDATE, WINE64, is_ink, Session,  # noqa: E402
-                        capture_screen_rect, centre, check, differing_fraction, log, wait_for, windows_path)
+                        capture_screen_rect, centre, check, differing_fraction, log, wait_for, windows_path,
+                        work_dir)
 
 SCENARIO = """\
 device "Intel Core i7-12700K"
@@ -45,7 +46,7 @@ class UpdateServer:
     def __init__(self, build, source):
         sys.path.insert(0, os.path.join(source, "tools", "updateserver"))
         import updateserver
-        state = os.path.join(build, "updateserver")
+        state = os.path.join(work_dir(), "updateserver")
         root = os.path.join(state, "root")
         updateserver.ensure_certificates(state)
         updateserver.write_demo_root(root, "1.0.2.0")

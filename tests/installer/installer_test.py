@@ -33,7 +33,8 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from glimra_e2e import TestFailure, check, log, wait_for  # noqa: E402,F401
+from glimra_e2e import TestFailure, check, log, start_display, wait_for  # noqa: E402,F401
+from isolate import fresh_prefix  # noqa: E402
 
 WINE64 = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
@@ -54,6 +55,13 @@ def run(args, timeout=120, env=None, expect=0):
 
 
 # ---------------------------------------------------------------- release
+
+def release_tree(build, version):
+    """The build tree of a test release the build made: beside the build tree,
+    so that its compiler commands read as this tree's and the compiler cache
+    serves them."""
+    return f"{os.path.abspath(build)}-release-{version}"
+
 
 def signature_verifies(public, package):
     return run(["openssl", "dgst", "-sha256", "-sigopt", "rsa_padding_mode:pss", "-sigopt", "rsa_pss_saltlen:32",
@@ -103,7 +111,7 @@ def release(build, source, version, release_keys):
     package = f"Software-{version}.zip"
     expected = sorted([setup, package, package + ".sig", "release", "release.sig", "version"])
     check(sorted(os.listdir(out)) == expected, f"release folder holds {sorted(os.listdir(out))}, not {expected}")
-    check(keys_in(os.path.join(build, "test-releases", f"build-{version}", "dist", EXE)) == keys_in(throwaway_public),
+    check(keys_in(os.path.join(release_tree(build, version), "dist", EXE)) == keys_in(throwaway_public),
           "the test release's program does not hold exactly the throwaway release key")
     with open(os.path.join(out, "version"), "rb") as f:
         check(f.read() == version.encode(), "the version file is not exactly the version")
@@ -138,12 +146,11 @@ def release(build, source, version, release_keys):
 class Wine:
     """A fresh prefix, a private X display and a persistent wineserver."""
 
-    def __init__(self, build, source, work):
+    def __init__(self, build, work):
         self.prefix = os.path.join(work, "prefix")
         self.work = work
         self.xvfb = None
         self.calls = 0
-        shutil.rmtree(self.prefix, ignore_errors=True)
         for name in os.listdir(work):
             if name.startswith(("wine-", "watch-")):
                 os.remove(os.path.join(work, name))
@@ -153,24 +160,13 @@ class Wine:
                         # The installed program must not reach a real update server.
                         GLIMRA_UPDATE_SERVER="http://127.0.0.1:9")
         self.start_xvfb()
-        run(["bash", "-c", f'. "{source}/scripts/wine-env.sh"; wine_prepare_prefix "$WINEPREFIX"'],
-            env=self.env, timeout=400)
+        fresh_prefix(build, self.prefix)
         subprocess.run([WINESERVER, "-p"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
         self.probe_exe = "Z:" + os.path.join(build, "bin", "installer_probe.exe").replace("/", "\\")
 
     def start_xvfb(self):
-        # -displayfd: the server picks a free display itself, so concurrent
-        # runs never share one.
-        read, write = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1920x1080x24",
-                                      "-nolisten", "tcp"], pass_fds=(write,), stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as f:
-            number = f.readline().strip()
-        check(number.isdigit(), "Xvfb did not start")
-        self.env["DISPLAY"] = f":{number}"
+        self.xvfb, self.env["DISPLAY"] = start_display()
 
     def close(self):
         subprocess.run([WINESERVER, "-k"], env=self.env, stdin=subprocess.DEVNULL,
@@ -302,11 +298,11 @@ def lifecycle(build, source, version):
     work = os.path.join(build, "installer-test")
     os.makedirs(work, exist_ok=True)
     release_dir = os.path.join(build, "test-releases", version)
-    dist = os.path.join(build, "test-releases", f"build-{version}", "dist")
+    dist = os.path.join(release_tree(build, version), "dist")
     package = os.path.join(release_dir, f"Software-{version}.zip")
     check(os.path.isfile(package), f"no {package}: the build makes it")
 
-    wine = Wine(build, source, work)
+    wine = Wine(build, work)
     try:
         # As the software update leaves it: unpacked into the staging folder.
         download_win = rf"C:\ProgramData\{PRODUCT} Update"

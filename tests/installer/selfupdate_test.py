@@ -7,9 +7,8 @@ The build made two releases with scripts/release.sh (BUILD/test-releases/VERSION
 and NEWER, each a tree of its own with tests off), both trusting only a
 throwaway release key that signed them. NEWER's folder is the update server's
 software folder. VERSION's installer puts VERSION into Program Files and starts
-it; the release program asks its built-in host, pointed at a local HTTPS server
-through a hosts file of the test's own (a mount namespace with a copy of
-/etc/hosts: the machine's is never edited). On the settings page the label reads "SW
+it; the release program asks its built-in host, a local HTTPS server on port
+443 (isolate.py gives the test a network and a hosts file of its own). On the settings page the label reads "SW
 Version: VVERSION"; "Software update" prompts for NEWER, YES fetches the signed
 release record and the package and ends the program with code 0 after starting
 the interactive installer from the staging folder under the program data
@@ -19,9 +18,7 @@ and its settings page reads "SW Version: VNEWER".
 """
 
 import os
-import re
 import shutil
-import subprocess
 import sys
 import time
 import zipfile
@@ -29,7 +26,7 @@ import zipfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from installer_test import (PRODUCT, UNINSTALL_KEY, TestFailure, Wine, check,  # noqa: E402
+from installer_test import (PRODUCT, UNINSTALL_KEY, TestFailure, Wine, check, release_tree,  # noqa: E402
                             check_installed, log, run, running_program, wait_for)
 import glimra_e2e as e2e  # noqa: E402
 
@@ -43,45 +40,21 @@ INSTALLER_TITLE = f"^{PRODUCT} Setup"  # later pages add to the caption
 NEXT = (354, 312)  # client centre of the installer's Next button (Wine's dialog font)
 
 
-def x(*args):
-    return subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=30).stdout
-
-
-def only_window(name):
-    ids = x("search", "--onlyvisible", "--name", name).split()
-    return ids[0] if len(ids) == 1 else None
-
-
-def geometry(window):
-    out = x("getwindowgeometry", window)
-    pos = re.search(r"Position: (-?\d+),(-?\d+)", out)
-    size = re.search(r"Geometry: (\d+)x(\d+)", out)
-    return (int(pos.group(1)), int(pos.group(2)), int(size.group(1)), int(size.group(2))) if pos and size else None
-
-
 def capture(name, size=None):
     """The visible window `name` as an Image, or None while it is missing."""
-    window = only_window(name)
-    found = geometry(window) if window else None
+    window = e2e.only_window(name)
+    found = e2e.geometry(window) if window else None
     if not found:
         return None
     left, top, width, height = found
     return e2e.capture_screen_rect(left, top, *(size or (width, height)))
 
 
-def click(name, point):
-    window = wait_for(f"the window {name}", lambda: only_window(name), 10)
-    subprocess.run(["xdotool", "mousemove", "--sync", "--window", window, str(point[0]), str(point[1])],
-                   check=True, timeout=30)
-    time.sleep(0.2)
-    subprocess.run(["xdotool", "click", "1"], check=True, timeout=30)
-
-
 def settings_page(artefacts, label):
     """Opens the main window's settings page and returns its picture."""
     for _ in range(3):
-        click("^GLIMRA$", GEAR)
-        click("^GLIMRA$", PARK)
+        e2e.click_window("^GLIMRA$", GEAR)
+        e2e.click_window("^GLIMRA$", PARK)
         try:
             image = wait_for("the settings page", lambda: (lambda i: i if i and i.count(e2e.DEVICE, e2e.is_ink)
                                                            else None)(capture("^GLIMRA$", e2e.WINDOW_SIZE)), 5, 0.3)
@@ -97,8 +70,7 @@ def settings_page(artefacts, label):
 
 def release(build, version):
     """The folder and build tree of a test release the build made."""
-    releases = os.path.join(build, "test-releases")
-    folder, tree = os.path.join(releases, version), os.path.join(releases, f"build-{version}")
+    folder, tree = os.path.join(build, "test-releases", version), release_tree(build, version)
     with open(os.path.join(folder, "version")) as f:
         check(f.read() == version, f"the {version} release's version file")
     return folder, tree
@@ -106,7 +78,7 @@ def release(build, version):
 
 def press_next():
     """Clicks the installer's Next / Install / Finish button, which share one place."""
-    click(INSTALLER_TITLE, NEXT)
+    e2e.click_window(INSTALLER_TITLE, NEXT)
 
 
 def settled(title):
@@ -157,7 +129,7 @@ def selfupdate(build, source, version, newer):
     server.remember = lambda line, headers: (requests.append(f"{line}\n{headers}"), remember(line, headers))
     wine = None
     try:
-        wine = Wine(build, source, work)
+        wine = Wine(build, work)
         os.environ["DISPLAY"] = wine.env["DISPLAY"]
         wine.wine(os.path.join(build, "bin", "trust-ca.exe"), e2e.windows_path(server.ca_pem))
 
@@ -168,7 +140,7 @@ def selfupdate(build, source, version, newer):
         old = running_program(wine)
         asked = wait_for("the start-up check", lambda: [r for r in requests if VERSION_PATH in r], 60, 0.3)
         check(f"Host: {UPDATE_HOST}" in asked[0], f"asked another host:\n{asked[0]}")
-        wait_for("the program's window", lambda: only_window("^GLIMRA$"), 30, 0.3)
+        wait_for("the program's window", lambda: e2e.only_window("^GLIMRA$"), 30, 0.3)
         image = settings_page(artefacts, f"settings_{version}")
         old_text = f"SW Version: V{version}"
         alphabet = e2e.learn_alphabet(image, e2e.SW_VERSION, old_text)
@@ -176,13 +148,13 @@ def selfupdate(build, source, version, newer):
         log(f"Software update offers {newer}; YES")
         del server.rules[VERSION_PATH]
         ended = wine.watch(old)
-        click("^GLIMRA$", e2e.centre(e2e.SOFTWARE_UPDATE))
-        wait_for("the update prompt", lambda: only_window("^MessageBox$"), 60, 0.3)
+        e2e.click_window("^GLIMRA$", e2e.centre(e2e.SOFTWARE_UPDATE))
+        wait_for("the update prompt", lambda: e2e.only_window("^MessageBox$"), 60, 0.3)
         capture("^MessageBox$", BOX_SIZE).save_png(os.path.join(artefacts, "prompt.png"))
-        click("^MessageBox$", YES)
+        e2e.click_window("^MessageBox$", YES)
 
         log("the installer's pages")
-        wait_for("the installer's window", lambda: only_window(INSTALLER_TITLE), 120, 0.3)
+        wait_for("the installer's window", lambda: e2e.only_window(INSTALLER_TITLE), 120, 0.3)
         check(ended() == 0, "the program did not end with code 0 after starting the installer")
         started = wine.host(rf"C:\ProgramData\{PRODUCT} Update\Software-{newer}.exe")
         with open(started, "rb") as f:
@@ -207,7 +179,7 @@ def selfupdate(build, source, version, newer):
             capture(INSTALLER_TITLE)), 60, 0.3)
         settled(INSTALLER_TITLE).save_png(os.path.join(artefacts, "installer_finish_page.png"))
         press_next()  # Finish, "Start" ticked
-        wait_for("the installer to end", lambda: only_window(INSTALLER_TITLE) is None, 60, 0.3)
+        wait_for("the installer to end", lambda: e2e.only_window(INSTALLER_TITLE) is None, 60, 0.3)
 
         log("the program the finish page started")
         check_installed(wine, os.path.join(newer_build, "dist"), newer)
@@ -216,7 +188,7 @@ def selfupdate(build, source, version, newer):
         check(wine.program_processes() == 1, "not exactly one program process")
         path = wine.program_window()[2]
         check(wine.probe("version", path)[1].strip() == newer, f"the running {path} is not version {newer}")
-        wait_for("the program's window", lambda: only_window("^GLIMRA$"), 30, 0.3)
+        wait_for("the program's window", lambda: e2e.only_window("^GLIMRA$"), 30, 0.3)
         image = settings_page(artefacts, f"settings_{newer}")
         got = e2e.read_label(image, e2e.SW_VERSION, alphabet)
         want = e2e.as_read(f"SW Version: V{newer}", alphabet)
@@ -231,12 +203,6 @@ def selfupdate(build, source, version, newer):
 
 
 def main():
-    # The update host resolves to the local server through a hosts file of
-    # this test's own: the machine's is never edited.
-    rc = e2e.with_private_hosts(sys.argv, os.path.join(os.path.abspath(sys.argv[1]), "selfupdate-hosts"),
-                                [UPDATE_HOST])
-    if rc is not None:
-        return rc
     started = time.monotonic()
     try:
         selfupdate(*sys.argv[1:5])
