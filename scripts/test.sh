@@ -24,6 +24,8 @@ JOBS="${CALDRIS_TEST_JOBS:-$(( $(nproc) * 2 ))}"
 # flags, and with paths relative to the source folder their commands read as
 # this tree's.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
+# The test programs use a precompiled header; the cache serves them only so.
+export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
 export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
 cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "BuildFlavour.h"
+#include "DebugText.h"
 #include "DeviceNotice.h"
 #include "DisplayReport.h"
 #include "HidDeviceManager.h"
@@ -13,13 +14,6 @@
 #include "SensorSnapshot.h"
 
 namespace {
-
-void DebugText(const wchar_t* format, int value)
-{
-    wchar_t text[128];
-    swprintf(text, sizeof(text) / sizeof(text[0]), format, value);
-    OutputDebugStringW(text);
-}
 
 // The boot loader's wait as one of its 90 sleeps. Developer builds may shorten
 // it with GLIMRA_UPGRADE_WAIT_MS (the whole wait); the release program never

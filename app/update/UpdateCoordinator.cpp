@@ -1,9 +1,9 @@
 #include "UpdateCoordinator.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "CUIMessageBox.h"
+#include "DebugText.h"
 #include "HttpClient.h"
 #include "SoftwareUpdate.h"
 #include "UpdateProcessDlg.h"
@@ -22,14 +22,6 @@ constexpr WPARAM kExitCommand = 100;
 WPARAM KindCode(UpdateKind kind)
 {
     return kind == UpdateKind::Software ? 1 : 2;
-}
-
-template <typename... Args>
-void DebugText(const wchar_t* format, Args... args)
-{
-    wchar_t text[256];
-    swprintf(text, sizeof text / sizeof text[0], format, args...);
-    OutputDebugStringW(text);
 }
 
 // The firmware checks' debug texts: the button's check and the silent one word

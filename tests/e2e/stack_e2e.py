@@ -21,10 +21,10 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from glimra_e2e import (DEVICE, FW_VERSION, SW_VERSION, WINE64, Session, as_read, check, learn_alphabet,  # noqa: E402
-                        log, read_label, run_test, wait_for, windows_path)
-from firmware_e2e import (BOX_OK, GEAR, PARK, SW_TEXT, accept_upgrade, capture_window, click_in,  # noqa: E402
-                          command_sent, expected_reports, find_window, log_entries, wait_box)
+from glimra_e2e import (DEVICE, FW_VERSION, SW_VERSION, WINE64, Session, as_read, check, click_window,  # noqa: E402
+                        learn_alphabet, log, only_window, read_label, run_test, wait_for, windows_path)
+from firmware_e2e import (BOX_OK, GEAR, PARK, SW_TEXT, accept_upgrade, capture_window, command_sent,  # noqa: E402
+                          expected_reports, log_entries, wait_box)
 
 WINESERVER = "/usr/lib/wine/wineserver"
 FIRST, SECOND = 47, 52  # CPU temperatures the sensor stand-in publishes
@@ -177,15 +177,15 @@ def story(s, sensor, name):
     wait_labels(s, "Device:1", "FW Version: V11")
     mark = s.last_sequence()
     accept_upgrade(s, "upgrade")
-    wait_for("the progress window", lambda: find_window("UpdateProcessDlg"), 15, interval=0.2)
+    wait_for("the progress window", lambda: only_window("^UpdateProcessDlg$"), 15, interval=0.2)
     started = wait_for("the upgrade command", lambda: command_sent(s, mark), 20, interval=0.2)
     box = wait_box(s, "the result box", 90)
     capture_window(box).save_png(os.path.join(s.artefacts, "result.png"))
     data = [e for e in log_entries(s, started) if e[1] == "send"][:327]
     check(len(data) == 327 and all(ok for _, _, ok, _ in data), "not 327 data reports accepted")
     check([d for _, _, _, d in data] == expected_reports(image), "the data reports differ from the image")
-    click_in(box, BOX_OK)
-    wait_for("the progress window to close", lambda: not find_window("UpdateProcessDlg"), 15, interval=0.3)
+    click_window("^MessageBox$", BOX_OK)
+    wait_for("the progress window to close", lambda: not only_window("^UpdateProcessDlg$"), 15, interval=0.3)
     wait_for("the cooler back with 0x13", lambda: "version 0x0013 plugged normal" in s.vcooler("status"), 30,
              interval=0.5)
     s.move_to(*PARK)

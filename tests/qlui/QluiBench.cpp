@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "BenchClock.h"
 #include "MControl.h"
 #include "MRender.h"
 #include "MWindow.h"
@@ -63,18 +64,6 @@ private:
     DWORD m_argb;
 };
 
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -117,18 +106,18 @@ int wmain()
                 for (MControl* control : window.pm.GetControls())
                     control->SetUpdate(0, 0);
             }
-            double start = Now();
+            double start = SecondsNow();
             ::InvalidateRect(hwnd, nullptr, TRUE);
             ::UpdateWindow(hwnd);
-            return Now() - start;
+            return (SecondsNow() - start) * 1000.0;
         };
         auto presentOnce = [&] {
             SIZE size = {500, 350};
             POINT source = {0, 0};
             BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-            double start = Now();
+            double start = SecondsNow();
             ::UpdateLayeredWindow(hwnd, screen, nullptr, &size, memDC, &source, 0, &blend, ULW_ALPHA);
-            return Now() - start;
+            return (SecondsNow() - start) * 1000.0;
         };
         // The three kinds of frame take turns, so that a change in machine load
         // affects them alike.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "SensorBinding.h"
 #include "SensorSampler.h"
 #include "SensorSnapshot.h"
@@ -19,16 +20,6 @@ public:
     void Line(const std::string&) override { ++lines; }
     long lines = 0;
 };
-
-double Now()
-{
-    static LARGE_INTEGER freq{};
-    if (freq.QuadPart == 0)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 double Median(std::vector<double> v)
 {
@@ -75,9 +66,9 @@ int wmain()
 
     std::vector<double> passes;
     for (int r = 0; r < kRuns; ++r) {
-        const double t0 = Now();
+        const double t0 = SecondsNow();
         SampleSensors(b, &snapshot, trace);
-        passes.push_back(Now() - t0);
+        passes.push_back(SecondsNow() - t0);
     }
     // Calls per pass: count + refresh, and per device select + name + 512 reads of each kind.
     const int calls = 2 + kDevices * (2 + 2 * kIndices);
@@ -85,18 +76,18 @@ int wmain()
     // The parts: the refresh alone, and single reads.
     std::vector<double> refreshes;
     for (int r = 0; r < kRuns; ++r) {
-        const double t0 = Now();
+        const double t0 = SecondsNow();
         b.refresh();
-        refreshes.push_back(Now() - t0);
+        refreshes.push_back(SecondsNow() - t0);
     }
     std::vector<double> reads;
     alignas(8) unsigned char record[464];
     for (int r = 0; r < kRuns; ++r) {
-        const double t0 = Now();
+        const double t0 = SecondsNow();
         for (int d = 0; d < kDevices; ++d)
             for (int i = 0; i < kIndices; ++i)
                 b.readReading(1, d, i, record);
-        reads.push_back((Now() - t0) / (kDevices * kIndices));
+        reads.push_back((SecondsNow() - t0) / (kDevices * kIndices));
     }
 
     const double pass = Median(passes);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "SensorBinding.h"
 #include "SensorHub.h"
 #include "SensorSampler.h"
@@ -24,16 +25,6 @@ class QuietTrace : public SensorTrace {
 public:
     void Line(const std::string&) override {}
 };
-
-double Now()
-{
-    static LARGE_INTEGER freq{};
-    if (freq.QuadPart == 0)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 void Report(const char* what, std::vector<double> v)
 {
@@ -72,9 +63,9 @@ int wmain(int argc, wchar_t** argv)
     std::vector<double> absent;
     for (int i = 0; i < passes; ++i) {
         Sleep(2000);
-        const double t0 = Now();
+        const double t0 = SecondsNow();
         SampleSensors(b, &snapshot, trace);
-        absent.push_back(Now() - t0);
+        absent.push_back(SecondsNow() - t0);
     }
     std::vector<char> sources(8192, '\0');
     if (b.spare613)
@@ -109,7 +100,7 @@ int wmain(int argc, wchar_t** argv)
         for (int i = 0; i <= passes; ++i) {
             if (i > 0)
                 Sleep(2000);
-            const double t0 = Now();
+            const double t0 = SecondsNow();
             const int devices = hub.DeviceCount();
             hub.Refresh();
             for (int d = 0; d < devices; ++d)
@@ -118,7 +109,7 @@ int wmain(int argc, wchar_t** argv)
                     hub.Read(7, d, index, &record);
                 }
             if (i > 0)
-                present.push_back(Now() - t0);
+                present.push_back(SecondsNow() - t0);
         }
         char text[4096];
         hub.Describe(text, sizeof text);

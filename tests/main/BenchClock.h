@@ -1,0 +1,16 @@
+#pragma once
+
+#include <windows.h>
+
+// Seconds on the performance counter, for the benchmarks' timings.
+inline double SecondsNow()
+{
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / frequency;
+}
