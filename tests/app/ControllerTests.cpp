@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "Manager.h"
 #include "ProgramProcessSetup.h"
 #include "TestLock.h"
+#include "TestWindow.h"
 #include "VCoolerControl.h"
 
 namespace {
@@ -145,14 +147,9 @@ protected:
         ASSERT_FALSE(replay_.empty());
         SetEnvironmentVariableW(L"GLIMRA_SENSOR_REPLAY", replay_.c_str());
 
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = ReflectionProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CaldrisControllerTestReflection";
-        RegisterClassW(&wc);
-        reflection_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                      wc.hInstance, nullptr);
-        ASSERT_NE(reflection_, nullptr);
+        reflection_.emplace(TestWindowSpec{.className = L"CaldrisControllerTestReflection", .proc = ReflectionProc,
+                                           .rect = {0, 0, 1, 1}});
+        ASSERT_NE(reflection_->get(), nullptr);
         g_reflected.clear();
 
         stderrPath_ = TempFileName(L"caldris-app-stderr-", L".txt");
@@ -169,7 +166,7 @@ protected:
         if (dialog_)
             dialog_->SetFirmwareUpgrading(false);
         dialog_.reset();
-        DestroyWindow(reflection_);
+        reflection_.reset();
         DeleteFileW(stderrPath_.c_str());
         DeleteFileW(replay_.c_str());
     }
@@ -209,7 +206,7 @@ protected:
     std::wstring stderrPath_;
     std::unique_ptr<RecordingDlg> dialog_;
     HWND hwnd_ = nullptr;
-    HWND reflection_ = nullptr;
+    std::optional<TestWindow> reflection_;
 };
 
 TEST_F(MainDialog, StartUpQueueRunsSilentSoftwareCheckThenConnectThenSilentFirmwareCheck)
@@ -242,7 +239,7 @@ TEST_F(MainDialog, ExitDuringAFirmwareUpgradeIsDropped)
 {
     ASSERT_TRUE(WaitForStartUp());
     dialog_->SetFirmwareUpgrading(true);
-    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 100, reinterpret_cast<LPARAM>(reflection_)), 0);
+    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 100, reinterpret_cast<LPARAM>(reflection_->get())), 0);
     EXPECT_TRUE(g_reflected.empty());  // not passed on to the base handler
     // Still running, window and icon in place.
     EXPECT_TRUE(IsWindow(hwnd_));
@@ -255,8 +252,8 @@ TEST_F(MainDialog, FirmwareAndSoftwareCommandsQueueFourAndThreeThenReachTheBaseH
     ASSERT_TRUE(WaitForStartUp());
     const size_t first = dialog_->CallCount();
 
-    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 101, reinterpret_cast<LPARAM>(reflection_)), kReflectedAnswer);
-    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 102, reinterpret_cast<LPARAM>(reflection_)), kReflectedAnswer);
+    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 101, reinterpret_cast<LPARAM>(reflection_->get())), kReflectedAnswer);
+    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 102, reinterpret_cast<LPARAM>(reflection_->get())), kReflectedAnswer);
     EXPECT_EQ(g_reflected, (std::vector<WPARAM>{101, 102}));
 
     ASSERT_TRUE(WaitForCalls(first, 2));
@@ -267,7 +264,7 @@ TEST_F(MainDialog, OtherCommandsOnlyReachTheBaseHandler)
 {
     ASSERT_TRUE(WaitForStartUp());
     const size_t first = dialog_->CallCount();
-    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 103, reinterpret_cast<LPARAM>(reflection_)), kReflectedAnswer);
+    EXPECT_EQ(SendMessageW(hwnd_, WM_COMMAND, 103, reinterpret_cast<LPARAM>(reflection_->get())), kReflectedAnswer);
     EXPECT_EQ(g_reflected, (std::vector<WPARAM>{103}));
     EXPECT_EQ(dialog_->PendingCommands(), 0u);
     // The next queued command is the first one the worker runs.

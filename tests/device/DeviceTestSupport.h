@@ -7,6 +7,7 @@
 #include "DeviceWorker.h"
 #include "HidDeviceManager.h"
 #include "TestLock.h"
+#include "TestWindow.h"
 #include "VCoolerControl.h"
 
 // Each test process gets a channel of its own, so tests running side by side
@@ -52,25 +53,13 @@ class NoticeWindow {
 
 public:
     explicit NoticeWindow(DeviceWorker& worker)
+        : window_({.className = L"DeviceTestMainWindow", .proc = Proc, .title = L"main", .createParam = &worker})
     {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DeviceTestMainWindow";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  wc.hInstance, &worker);
-        SetPropW(window_, L"Vantrel Glimra", reinterpret_cast<HANDLE>(1));
+        SetPropW(window_.get(), L"Vantrel Glimra", reinterpret_cast<HANDLE>(1));
     }
-    ~NoticeWindow()
-    {
-        RemovePropW(window_, L"Vantrel Glimra");
-        DestroyWindow(window_);
-    }
-    NoticeWindow(const NoticeWindow&) = delete;
-    NoticeWindow& operator=(const NoticeWindow&) = delete;
+    ~NoticeWindow() { RemovePropW(window_.get(), L"Vantrel Glimra"); }
 
-    HWND Handle() const { return window_; }
+    HWND Handle() const { return window_.get(); }
     // Device-change notices handed on since the last reset; UI thread.
     static inline int notices = 0;
 
@@ -88,5 +77,5 @@ private:
         }
         return DefWindowProcW(window, msg, wParam, lParam);
     }
-    HWND window_;
+    TestWindow window_;
 };

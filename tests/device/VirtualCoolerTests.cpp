@@ -18,6 +18,7 @@
 #include "FirmwareImage.h"
 #include "UniqueResource.h"
 #include "SevenSegmentWindow.h"
+#include "TestWindow.h"
 
 using namespace vcooler;
 
@@ -31,20 +32,10 @@ class RecordingWindow {
 public:
     RecordingWindow()
     {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VCoolerTestMainWindow";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
-        SetPropW(window_, L"Vantrel Glimra", reinterpret_cast<HANDLE>(1));
+        SetPropW(window_.get(), L"Vantrel Glimra", reinterpret_cast<HANDLE>(1));
         seen.clear();
     }
-    ~RecordingWindow()
-    {
-        RemovePropW(window_, L"Vantrel Glimra");
-        DestroyWindow(window_);
-    }
+    ~RecordingWindow() { RemovePropW(window_.get(), L"Vantrel Glimra"); }
     static std::vector<std::wstring> seen;  // "+path" for arrival, "-path" for removal
 
 private:
@@ -58,7 +49,7 @@ private:
         }
         return DefWindowProcW(window, msg, wParam, lParam);
     }
-    HWND window_;
+    TestWindow window_{{.className = L"VCoolerTestMainWindow", .proc = Proc, .title = L"main"}};
 };
 std::vector<std::wstring> RecordingWindow::seen;
 

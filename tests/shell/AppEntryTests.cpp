@@ -10,6 +10,7 @@
 #include "AppEntry.h"
 #include "UniqueResource.h"
 #include "TestLock.h"
+#include "TestWindow.h"
 
 namespace {
 
@@ -101,24 +102,12 @@ TEST(InstanceMutex, SecondTakerSeesTheFirstAndAPlainNamedSquatterDecidesNothing)
 }
 
 // A plain top-level window, hidden; destroyed with the object.
-class TopWindow {
-public:
-    TopWindow()
-    {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CaldrisEntryTestWindow";
-        RegisterClassW(&wc);
-        hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"entry test", WS_POPUP, 10, 10, 200,
-                               100, nullptr, nullptr, wc.hInstance, nullptr);
-    }
-    ~TopWindow()
-    {
-        RemovePropW(hwnd, L"Vantrel Glimra");
-        DestroyWindow(hwnd);
-    }
-    HWND hwnd;
+struct TopWindow {
+    ~TopWindow() { RemovePropW(hwnd, L"Vantrel Glimra"); }
+
+    TestWindow window{{.className = L"CaldrisEntryTestWindow", .title = L"entry test",
+                       .exStyle = WS_EX_TOOLWINDOW, .rect = {10, 10, 210, 110}}};
+    const HWND hwnd = window.get();
 };
 
 TEST(ActivateRunningInstance, ShowsTheMarkedHiddenWindow)

@@ -13,6 +13,7 @@
 #include "SkinPath.h"
 #include "TestIconFile.h"
 #include "TestLock.h"
+#include "TestWindow.h"
 #include "TrayIcon.h"
 #include "TrayTooltip.h"
 #include "WindowTestSupport.h"
@@ -121,13 +122,6 @@ protected:
         iconPath_ = std::wstring(temp) + L"caldris-tray-" + std::to_wstring(GetCurrentProcessId()) + L".ico";
         ASSERT_TRUE(WriteTestIcon(iconPath_, RGB(200, 40, 30)));
 
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = HostProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CaldrisTrayTestWindow";
-        RegisterClassW(&wc);
-        hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"GLIMRA", WS_POPUP, 10, 10, 120, 80,
-                                nullptr, nullptr, wc.hInstance, nullptr);
         ASSERT_TRUE(hwnd_);
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&host_));
 
@@ -142,7 +136,6 @@ protected:
         tray_.RemoveTrayIcon();
         host_.tray = nullptr;
         RemovePropW(hwnd_, L"Vantrel Glimra");
-        DestroyWindow(hwnd_);
         DeleteFileW(iconPath_.c_str());
     }
 
@@ -169,7 +162,9 @@ protected:
     std::atomic<bool> upgrading_{false};
     TrayIcon tray_{upgrading_, RecordRegistration};
     Host host_;
-    HWND hwnd_ = nullptr;
+    TestWindow window_{{.className = L"CaldrisTrayTestWindow", .proc = HostProc, .title = L"GLIMRA",
+                        .exStyle = WS_EX_TOOLWINDOW, .rect = {10, 10, 130, 90}}};
+    const HWND hwnd_ = window_.get();
     std::wstring iconPath_;
     std::vector<HWND> iconsBefore_;
 };

@@ -28,6 +28,7 @@
 #include "ProgramProcessSetup.h"
 #include "SoftwarePackage.h"
 #include "TestLock.h"
+#include "TestWindow.h"
 #include "UpdateProcessDlg.h"
 #include "VCoolerControl.h"
 
@@ -131,17 +132,7 @@ User* User::instance_ = nullptr;
 // before it has been dispatched.
 class QueueMark {
 public:
-    QueueMark()
-    {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CaldrisUpdateTestMark";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    }
-    ~QueueMark() { DestroyWindow(window_); }
-    void Post() { reached = false; PostMessageW(window_, WM_APP, 0, 0); }
+    void Post() { reached = false; PostMessageW(window_.get(), WM_APP, 0, 0); }
     static inline std::atomic<bool> reached{false};
 
 private:
@@ -151,7 +142,8 @@ private:
             reached = true;
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    HWND window_ = nullptr;
+    TestWindow window_{{.className = L"CaldrisUpdateTestMark", .proc = Proc, .style = 0, .rect = {},
+                        .parent = HWND_MESSAGE}};
 };
 
 struct BoxCase {
