@@ -8,6 +8,7 @@ template <class T>
 class ComPtr {
 public:
     ComPtr() = default;
+    explicit ComPtr(T* adopted) : p_(adopted) {}
     ~ComPtr() { reset(); }
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     ComPtr& operator=(ComPtr&& o) noexcept

@@ -103,6 +103,14 @@ using UniqueLocalMemory = UniqueResource<win32_traits::ClosedBy<HLOCAL, LocalFre
 using UniqueBoundaryDescriptor = UniqueResource<win32_traits::ClosedBy<HANDLE, DeleteBoundaryDescriptor>>;
 using UniquePrivateNamespace = UniqueResource<win32_traits::PrivateNamespace>;
 
+// Closes a handle that an exported class keeps in a plain member (its layout is
+// fixed) through the owner for that handle, and empties the member.
+template <typename Owner, typename Handle>
+void CloseMember(Handle& member)
+{
+    Owner closing(std::exchange(member, Handle{}));
+}
+
 // A BSTR made from text, owned.
 inline UniqueBstr MakeBstr(const wchar_t* text)
 {

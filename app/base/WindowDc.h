@@ -1,10 +1,12 @@
 #pragma once
 #include <windows.h>
 
-// A window's device context for the length of a scope (GetDC/ReleaseDC).
+// A window's device context, released with the owner (GetDC/ReleaseDC).
 class WindowDc {
 public:
     explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    // Takes over a DC that GetDC returned for the window earlier.
+    WindowDc(HWND window, HDC adopted) : window_(window), dc_(adopted) {}
     ~WindowDc()
     {
         if (dc_ != nullptr)

@@ -6,19 +6,17 @@
 #include "PaintManager.h"
 #include "RectUtil.h"
 #include "ScopedLock.h"
+#include "UniqueResource.h"
 
 namespace {
 
 void ReleaseCache(HDC& dc, HBITMAP& bitmap, HBITMAP& displaced)
 {
-    if (dc != nullptr) {
-        ::SelectObject(dc, displaced);
-        ::DeleteDC(dc);
-    }
-    if (bitmap != nullptr)
-        ::DeleteObject(bitmap);
-    dc = nullptr;
-    bitmap = nullptr;
+    // Declared first so it goes last, once the DC no longer holds it.
+    UniqueGdiObject ownedBitmap(std::exchange(bitmap, nullptr));
+    UniqueMemoryDc ownedDc(std::exchange(dc, nullptr));
+    if (ownedDc)
+        ::SelectObject(ownedDc.get(), displaced);
     displaced = nullptr;
 }
 

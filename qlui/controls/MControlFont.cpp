@@ -4,6 +4,7 @@
 
 #include "Manager.h"
 #include "PaintManager.h"
+#include "UniqueResource.h"
 
 MControlFont::MControlFont(MObject* parent, UINT id, CRect rect, const wchar_t* title, int visible, int enabled,
                            int response)
@@ -144,9 +145,7 @@ HFONT MControlFont::GetGDIFont()
 
 void MControlFont::ClearGDIFont()
 {
-    if (m_hGDIFont != nullptr)
-        ::DeleteObject(m_hGDIFont);
-    m_hGDIFont = nullptr;
+    CloseMember<UniqueGdiObject>(m_hGDIFont);
 }
 
 void MControlFont::InitStringFormat(Gdiplus::StringFormat& format, UINT h, UINT v, INT flags)

@@ -1,5 +1,8 @@
 #include "CIDropTarget.h"
 
+#include "ComPtr.h"
+#include "UniqueResource.h"
+
 CIDropTarget::CIDropTarget()
     : m_refCount(1), m_hTargetWnd(nullptr), m_pDropHelper(nullptr), m_allowDrop(false), m_acceptedFormat()
 {
@@ -9,8 +12,7 @@ CIDropTarget::CIDropTarget()
 
 CIDropTarget::~CIDropTarget()
 {
-    if (m_pDropHelper != nullptr)
-        m_pDropHelper->Release();
+    CloseMember<ComPtr<IDropTargetHelper>>(m_pDropHelper);
 }
 
 HRESULT CIDropTarget::QueryInterface(REFIID riid, void** object)

@@ -8,6 +8,8 @@
 #include "MControl.h"
 #include "MWindow.h"
 #include "ScopedLock.h"
+#include "UniqueResource.h"
+#include "WindowDc.h"
 
 namespace {
 
@@ -83,9 +85,7 @@ PaintManager::~PaintManager()
     if (m_pShadow != nullptr && m_pShadowDestroy != nullptr)
         m_pShadowDestroy(m_pShadow);
     m_pShadow = nullptr;
-    if (m_hDragBitmap != nullptr)
-        ::DeleteObject(m_hDragBitmap);
-    m_hDragBitmap = nullptr;
+    CloseMember<UniqueGdiObject>(m_hDragBitmap);
     DestroyData();
     // Also when the window is never bound: controls created before Init.
     ClearAllControls();
@@ -125,9 +125,7 @@ void PaintManager::DestroyData()
         return;
     delete m_pBkImage;
     m_pBkImage = nullptr;
-    if (m_hDcPaint != nullptr)
-        ::ReleaseDC(m_hWndPaint, m_hDcPaint);
-    m_hDcPaint = nullptr;
+    WindowDc(m_hWndPaint, std::exchange(m_hDcPaint, nullptr));  // given back here, not at the end
     RKTimer::KillTimer();
     ClearTimers();
     {

@@ -7,6 +7,7 @@
 
 #include "MControl.h"
 #include "ScopedLock.h"
+#include "UniqueResource.h"
 
 namespace {
 
@@ -213,8 +214,7 @@ void PaintManager::OnLButtonDownMsg(UINT keys, CPoint pt, BOOL dblClk)
     if (hover != nullptr && hover->IsVisible() && TakesMouse(hover, pt) && hover->OnCheckMouseResponse(keys, pt)) {
         if (hover->IsDragDrop()) {
             m_bDragPending = TRUE;
-            if (m_hDragBitmap != nullptr)
-                ::DeleteObject(m_hDragBitmap);
+            CloseMember<UniqueGdiObject>(m_hDragBitmap);
             m_hDragBitmap = hover->GetControlDropBitmap();
         }
         m_bLButtonDown = TRUE;

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "TestWindow.h"
+
 namespace {
 
 constexpr wchar_t kWindowProperty[] = L"Vantrel Glimra";
@@ -42,10 +44,9 @@ int Window()
     DWORD pid = 0;
     GetWindowThreadProcessId(found.window, &pid);
     wchar_t path[MAX_PATH] = L"?";
-    if (HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
+    if (UniqueHandle process{OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)}) {
         DWORD size = MAX_PATH;
-        QueryFullProcessImageNameW(process, 0, path, &size);
-        CloseHandle(process);
+        QueryFullProcessImageNameW(process.get(), 0, path, &size);
     }
     std::wprintf(L"%lu %d %ls\n", pid, IsWindowVisible(found.window) ? 1 : 0, path);
     return 0;
@@ -53,36 +54,33 @@ int Window()
 
 int Watch(DWORD pid)
 {
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (process == nullptr)
+    UniqueHandle process{OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)};
+    if (!process)
         return 1;
     std::printf("watching\n");
     std::fflush(stdout);
-    if (WaitForSingleObject(process, 300000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process.get(), 300000) != WAIT_OBJECT_0) {
         std::printf("still running\n");
-        CloseHandle(process);
         return 1;
     }
     DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
+    GetExitCodeProcess(process.get(), &code);
     std::printf("exit %lu\n", code);
     return 0;
 }
 
 int Count(const wchar_t* name)
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+    if (!snapshot)
         return 1;
     int count = 0;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
         if (_wcsicmp(entry.szExeFile, name) == 0)
             ++count;
     }
-    CloseHandle(snapshot);
     std::printf("%d\n", count);
     return 0;
 }
@@ -113,17 +111,14 @@ LRESULT CALLBACK IgnoreExit(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 int Stubborn()
 {
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, kWindowProperty);
-    if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS)
+    UniqueHandle mutex{CreateMutexW(nullptr, TRUE, kWindowProperty)};
+    if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS)
         return 1;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = IgnoreExit;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"InstallerProbeStubborn";
-    RegisterClassW(&wc);
-    HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"GLIMRA", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                nullptr, wc.hInstance, nullptr);
-    if (hwnd == nullptr || !SetPropW(hwnd, kWindowProperty, reinterpret_cast<HANDLE>(1)))
+    TestWindow window({.className = L"InstallerProbeStubborn",
+                       .proc = IgnoreExit,
+                       .title = L"GLIMRA",
+                       .exStyle = WS_EX_TOOLWINDOW});
+    if (window.get() == nullptr || !SetPropW(window.get(), kWindowProperty, reinterpret_cast<HANDLE>(1)))
         return 1;
     std::printf("ready %lu\n", GetCurrentProcessId());
     std::fflush(stdout);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "HttpClient.h"
+#include "TestWindow.h"
 #include "UpdateServer.h"
 
 namespace {
@@ -64,15 +65,13 @@ std::string ReadAll(const std::wstring& path)
 // A message-only window of this thread that the progress posts go to.
 class ProgressSink {
 public:
-    ProgressSink() { window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr); }
-    ~ProgressSink() { DestroyWindow(window_); }
-    HWND Window() const { return window_; }
+    HWND Window() const { return window_.get(); }
     // The progress values posted since the last call, in order.
     std::vector<int> Take()
     {
         std::vector<int> values;
         MSG msg;
-        while (PeekMessageW(&msg, window_, HttpClient::kProgressMessage, HttpClient::kProgressMessage, PM_REMOVE)) {
+        while (PeekMessageW(&msg, window_.get(), HttpClient::kProgressMessage, HttpClient::kProgressMessage, PM_REMOVE)) {
             EXPECT_EQ(msg.wParam, 0u);
             values.push_back(static_cast<int>(msg.lParam));
         }
@@ -80,7 +79,7 @@ public:
     }
 
 private:
-    HWND window_ = nullptr;
+    TestWindow window_{{.className = L"ProgressSink", .parent = HWND_MESSAGE}};
 };
 
 struct TextCase {
