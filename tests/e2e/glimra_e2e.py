@@ -476,8 +476,19 @@ class Session:
         x, y = self.window_position()
         return capture_screen_rect(x, y, *WINDOW_SIZE)
 
-    def screenshot(self, label):
-        image = self.capture()
+    def screenshot(self, label, settled_in=()):
+        """The window saved as label.png; with settled_in, once two captures in a
+        row agree in each of those rects (a label being drawn, a hover frame
+        fading)."""
+        if settled_in:
+            def settled():
+                first = self.capture()
+                time.sleep(0.3)
+                second = self.capture()
+                return second if all(differing_fraction(first, second, r) == 0 for r in settled_in) else None
+            image = wait_for(f"{label} to settle", settled, 10)
+        else:
+            image = self.capture()
         path = os.path.join(self.artefacts, f"{label}.png")
         image.save_png(path)
         log(f"{self.name}: saved {path}")

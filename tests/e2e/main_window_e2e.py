@@ -140,13 +140,8 @@ def settings_page(build, source):
         try:
             start_pushing(s)
             s.move_to(*PARK)
-            # The reference picture once the window has settled (no hover frame
-            # left from where the pointer was): two captures in a row agree.
-            def settled():
-                first = s.capture()
-                time.sleep(0.3)
-                return first if differing_fraction(first, s.capture(), SETTINGS) == 0 else None
-            main = wait_for("the main page to settle", settled, 10)
+            # The reference picture once no hover frame is left from where the pointer was.
+            main = s.screenshot("main_settled", settled_in=(SETTINGS,))
 
             s.click(*GEAR)
             s.move_to(*PARK)
@@ -214,11 +209,10 @@ def hot_plug(build):
         check_labels(plugged, "FW Version: V13", "Device:1")
 
         s.vcooler("unplug", "0")
-        unplugged = wait_for("the labels to change", lambda: (lambda i: i if differing_fraction(
+        wait_for("the labels to change", lambda: (lambda i: i if differing_fraction(
             plugged, i, DEVICE) > 0.005 and differing_fraction(plugged, i, FW_VERSION) > 0.005 else None)(
             s.capture()), 15, interval=0.3)
-        time.sleep(0.5)
-        unplugged = s.screenshot("settings_unplugged")
+        unplugged = s.screenshot("settings_unplugged", settled_in=(DEVICE, FW_VERSION))
         check(s.digits() == "unplugged", f"digits: {s.digits()}")
         check_labels(unplugged, "FW Version: 0", "Device:0")
         check(differing_fraction(plugged, unplugged, SW_VERSION) == 0, "the software version label changed")
@@ -258,8 +252,8 @@ def recovery_story(build):
         wait_for("the push to stop", lambda: push_stopped(s), 30, interval=0.1)
         wait_for("the labels to change", lambda: differing_fraction(plugged, s.capture(), DEVICE) > 0.005, 15,
                  interval=0.3)
-        time.sleep(0.5)
-        check_labels(s.screenshot("settings_silently_unplugged"), "FW Version: 0", "Device:0")
+        check_labels(s.screenshot("settings_silently_unplugged", settled_in=(DEVICE, FW_VERSION)), "FW Version: 0",
+                     "Device:0")
 
         # Back, with its notices.
         s.vcooler("replug", "0")
