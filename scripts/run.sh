@@ -76,6 +76,7 @@ wine_prepare_prefix "$BUILD/wineprefix"
 PRIVATE_DISPLAY=0
 if [ -z "${DISPLAY:-}" ]; then
   start_xvfb
+  start_window_manager
   PRIVATE_DISPLAY=1
   mkdir -p "$SHOTS"
   rm -f "$SHOTS"/screen-*.png
