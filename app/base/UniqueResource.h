@@ -100,6 +100,7 @@ using UniqueBcryptAlgorithm = UniqueResource<win32_traits::BcryptAlgorithm>;
 using UniqueBcryptKey = UniqueResource<win32_traits::ClosedBy<BCRYPT_KEY_HANDLE, BCryptDestroyKey>>;
 using UniqueBcryptHash = UniqueResource<win32_traits::ClosedBy<BCRYPT_HASH_HANDLE, BCryptDestroyHash>>;
 using UniqueLocalMemory = UniqueResource<win32_traits::ClosedBy<HLOCAL, LocalFree>>;
+using UniqueGlobalMemory = UniqueResource<win32_traits::ClosedBy<HGLOBAL, GlobalFree>>;
 using UniqueBoundaryDescriptor = UniqueResource<win32_traits::ClosedBy<HANDLE, DeleteBoundaryDescriptor>>;
 using UniquePrivateNamespace = UniqueResource<win32_traits::PrivateNamespace>;
 

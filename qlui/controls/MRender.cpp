@@ -159,22 +159,19 @@ Image* MRender::LoadImageFromIDResource(UINT id, CString type, HINSTANCE module)
     const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
     if (bytes == nullptr || size == 0)
         return nullptr;
-    HGLOBAL block = ::GlobalAlloc(GMEM_FIXED, size);
-    if (block == nullptr)
+    UniqueGlobalMemory block(::GlobalAlloc(GMEM_FIXED, size));
+    if (!block)
         return nullptr;
-    std::memcpy(reinterpret_cast<void*>(block), bytes, size);
-    // The stream frees the block when its last reference (the image's) goes.
+    std::memcpy(block.get(), bytes, size);
     ComPtr<IStream> stream;
-    if (FAILED(::CreateStreamOnHGlobal(block, TRUE, stream.put()))) {
-        ::GlobalFree(block);
+    if (FAILED(::CreateStreamOnHGlobal(block.get(), TRUE, stream.put())))
         return nullptr;
-    }
-    auto* image = new Image(stream.get());
-    if (image->GetLastStatus() != Ok) {
-        delete image;
+    // The stream frees the block when its last reference (the image's) goes.
+    block.release();
+    auto image = std::make_unique<Image>(stream.get());
+    if (image->GetLastStatus() != Ok)
         return nullptr;
-    }
-    return image;
+    return image.release();
 }
 
 HICON MRender::LoadIconFromFile(CString path)
