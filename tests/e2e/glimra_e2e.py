@@ -367,8 +367,15 @@ class Session:
         log(f"{self.name}: main window at {self.window_position()}")
 
     def _plug(self):
-        self.vcooler("plug", "--version", self.firmware)
-        return "cooler 0:" in self.vcooler("status")
+        # Plugs only while no cooler is listed, so a call that failed after a
+        # plug that stayed cannot add a second cooler.
+        try:
+            if "cooler 0:" in self.vcooler("status"):
+                return True
+            self.vcooler("plug", "--version", self.firmware)
+        except TestFailure as e:  # seen once as the prefix's first processes started
+            log(f"{self.name}: {e}; trying again")
+        return False
 
     def _find_window(self, visible=False):
         check(self.program.poll() is None, f"the program ended early with {self.program.poll()}")
