@@ -91,6 +91,7 @@ using UniqueView = UniqueResource<win32_traits::ClosedBy<const void*, UnmapViewO
 using UniqueModule = UniqueResource<win32_traits::ClosedBy<HMODULE, FreeLibrary>>;
 using UniqueRegKey = UniqueResource<win32_traits::ClosedBy<HKEY, RegCloseKey>>;
 using UniqueMenu = UniqueResource<win32_traits::ClosedBy<HMENU, DestroyMenu>>;
+using UniqueWindow = UniqueResource<win32_traits::ClosedBy<HWND, DestroyWindow>>;
 using UniqueIcon = UniqueResource<win32_traits::ClosedBy<HICON, DestroyIcon>>;
 using UniqueGdiObject = UniqueResource<win32_traits::ClosedBy<HGDIOBJ, DeleteObject>>;
 using UniqueMemoryDc = UniqueResource<win32_traits::ClosedBy<HDC, DeleteDC>>;

@@ -37,5 +37,5 @@ public:
     HWND get() const { return window_.get(); }
 
 private:
-    UniqueResource<win32_traits::ClosedBy<HWND, DestroyWindow>> window_;
+    UniqueWindow window_;
 };
